@@ -1,0 +1,89 @@
+// gaugebench: loads a real gauge module as the simulator would and drives it.
+//
+//   gaugebench info MODULE.gau
+//   gaugebench play MODULE.gau [ACTION...] [--png FILE] [--format 8|16]
+//                               [--companion-dir DIR]
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "actions.h"
+#include "report.h"
+
+namespace {
+
+int Usage() {
+  std::fprintf(stderr,
+               "usage: gaugebench info MODULE.gau\n"
+               "       gaugebench play MODULE.gau [ACTION...] [--png FILE] [--format 8|16]\n"
+               "                        [--companion-dir DIR]\n"
+               "actions: set:ID=VALUE  update:N  click:X,Y  kill  install\n");
+  return 2;
+}
+
+struct Options {
+  std::string command, module, png;
+  uint32_t format = 0;
+  std::vector<std::string> actions;
+};
+
+bool ParseOptions(int argc, char** argv, Options* o) {
+  if (argc < 3) return false;
+  o->command = argv[1];
+  o->module = argv[2];
+  for (int i = 3; i < argc; ++i) {
+    std::string a = argv[i];
+    auto value = [&](std::string* out) {
+      if (i + 1 >= argc) return false;
+      *out = argv[++i];
+      return true;
+    };
+    std::string v;
+    if (a == "--png") {
+      if (!value(&o->png)) return false;
+    } else if (a == "--format") {
+      if (!value(&v) || (v != "8" && v != "16")) return false;
+      o->format = v == "16" ? 2 : 0;
+    } else if (a == "--companion-dir") {
+      if (!value(&v)) return false;
+      // The module finds its companion library by name; this folder is
+      // searched for it (after the folder of gaugebench.exe itself).
+      SetDllDirectoryA(v.c_str());
+    } else if (a.rfind("--", 0) == 0) {
+      return false;
+    } else {
+      o->actions.push_back(a);
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options o;
+  if (!ParseOptions(argc, argv, &o)) return Usage();
+  bench::Host host(bench::HostOptions{o.format, 0});
+  std::string error;
+  if (o.command == "info") {
+    if (!host.Load(o.module, &error)) {
+      std::fprintf(stderr, "%s\n", error.c_str());
+      return 1;
+    }
+    host.ModuleInit();
+    host.Install();  // the mouse list is known only once installed
+    std::printf("%s\n", bench::DescribeModule(host).dump(2).c_str());
+    return 0;
+  }
+  if (o.command != "play") return Usage();
+  if (!bench::StartGauge(host, o.module, &error) || !bench::RunActions(host, o.actions, &error)) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return 1;
+  }
+  if (!o.png.empty() && !bench::WritePng(host.Compose(), o.png)) {
+    std::fprintf(stderr, "cannot write %s\n", o.png.c_str());
+    return 1;
+  }
+  std::printf("%s\n", bench::RunReport(host).dump(2).c_str());
+  return 0;
+}

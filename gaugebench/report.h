@@ -1,0 +1,19 @@
+// What the bench tells: JSON reports of a module's records and of a run, and
+// the composed picture as a PNG.
+#pragma once
+
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "host.h"
+
+namespace bench {
+
+// Linkage, header, element tree and mouse list, as the module declares them.
+nlohmann::json DescribeModule(Host& host);
+// Events, elements in pre-order, violations and the variables after a run.
+nlohmann::json RunReport(Host& host);
+bool WritePng(const Picture& picture, const std::string& path);
+
+}  // namespace bench

@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything and runs every test suite under
+# Wine through ctest. Extra arguments go to ctest (for example -R Tandem).
+set -euo pipefail
+cd "$(dirname "$0")"
+source scripts/setup.sh
+gauge_setup
+
+build_dir=${BUILD_DIR:-build}
+cmake -S . -B "$build_dir" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
+  -DCMAKE_BUILD_TYPE=Release ${CMAKE_ARGS:-} >/dev/null
+cmake --build "$build_dir" -j "$(nproc)"
+cd "$build_dir"
+ctest --output-on-failure -j "$(nproc)" "$@"
