@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "report.h"
+
 namespace bench {
 
 bool ParseDouble(const std::string& text, double* out) {
@@ -72,6 +74,13 @@ bool RunAction(Host& host, const std::string& action, std::string* error) {
     if (std::sscanf(arg.c_str(), "%d,%d%c", &x, &y, &tail) != 2)
       return Fail(error, "bad action '" + action + "': want click:X,Y");
     host.Click(x, y);
+    return true;
+  }
+  if (verb == "png") {
+    // A snapshot of the composed picture in the middle of a run, so that one
+    // start of the bench can show a gauge in several states.
+    if (arg.empty()) return Fail(error, "bad action '" + action + "': want png:FILE");
+    if (!WritePng(host.Compose(), arg)) return Fail(error, "cannot write " + arg);
     return true;
   }
   if (verb == "kill" && arg.empty()) {

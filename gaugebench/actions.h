@@ -13,7 +13,8 @@ namespace bench {
 // before a gauge is first shown.
 bool StartGauge(Host& host, const std::string& module_path, std::string* error);
 
-// Runs one action: set:ID=VALUE, update:N, click:X,Y, kill, install.
+// Runs one action: set:ID=VALUE, update:N, click:X,Y, kill, install,
+// png:FILE (writes the composed picture now).
 // Returns false with a message for an action it cannot parse.
 bool RunAction(Host& host, const std::string& action, std::string* error);
 bool RunActions(Host& host, const std::vector<std::string>& actions, std::string* error);

@@ -17,7 +17,7 @@ int Usage() {
                "usage: gaugebench info MODULE.gau\n"
                "       gaugebench play MODULE.gau [ACTION...] [--png FILE] [--format 8|16]\n"
                "                        [--companion-dir DIR]\n"
-               "actions: set:ID=VALUE  update:N  click:X,Y  kill  install\n");
+               "actions: set:ID=VALUE  update:N  click:X,Y  kill  install  png:FILE\n");
   return 2;
 }
 
