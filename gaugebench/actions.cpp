@@ -41,6 +41,13 @@ bool StartGauge(Host& host, const std::string& module_path, std::string* error) 
   return true;
 }
 
+static std::vector<Snapshot>& SnapshotList() {
+  static std::vector<Snapshot> list;
+  return list;
+}
+
+const std::vector<Snapshot>& Snapshots() { return SnapshotList(); }
+
 namespace {
 bool Fail(std::string* error, const std::string& text) {
   if (error) *error = text;
@@ -81,6 +88,7 @@ bool RunAction(Host& host, const std::string& action, std::string* error) {
     // start of the bench can show a gauge in several states.
     if (arg.empty()) return Fail(error, "bad action '" + action + "': want png:FILE");
     if (!WritePng(host.Compose(), arg)) return Fail(error, "cannot write " + arg);
+    SnapshotList().push_back({arg, host.events().size()});
     return true;
   }
   if (verb == "kill" && arg.empty()) {

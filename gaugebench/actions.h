@@ -19,6 +19,14 @@ bool StartGauge(Host& host, const std::string& module_path, std::string* error);
 bool RunAction(Host& host, const std::string& action, std::string* error);
 bool RunActions(Host& host, const std::vector<std::string>& actions, std::string* error);
 
+// The pictures written by png:FILE actions, in order, each with the number
+// of events sent before it, so that a report can tell which events led to it.
+struct Snapshot {
+  std::string file;
+  size_t event_count;
+};
+const std::vector<Snapshot>& Snapshots();
+
 // Parses a number as the command line writes it: decimal, 0x hex, nan, inf.
 bool ParseDouble(const std::string& text, double* out);
 bool ParseId(const std::string& text, uint32_t* out);

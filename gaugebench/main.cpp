@@ -84,6 +84,12 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "cannot write %s\n", o.png.c_str());
     return 1;
   }
-  std::printf("%s\n", bench::RunReport(host).dump(2).c_str());
+  nlohmann::json report = bench::RunReport(host);
+  if (!bench::Snapshots().empty()) {
+    report["snapshots"] = nlohmann::json::array();
+    for (const bench::Snapshot& s : bench::Snapshots())
+      report["snapshots"].push_back({{"file", s.file}, {"event_count", s.event_count}});
+  }
+  std::printf("%s\n", report.dump(2).c_str());
   return 0;
 }
