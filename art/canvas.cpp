@@ -195,6 +195,25 @@ void Canvas::TextCentred(int centre_x, int y, const std::string& text, Rgb c, in
   Text(centre_x - TextWidth(text, scale) / 2, y, text, c, scale);
 }
 
+void Canvas::TextStretched(int x, int y, int span, const std::string& text, Rgb c,
+                           const std::array<int, 5>& col_widths,
+                           const std::array<int, 7>& row_heights) {
+  int glyph_width = 0;
+  for (int w : col_widths) glyph_width += w;
+  const int n = static_cast<int>(text.size());
+  for (int i = 0; i < n; ++i) {
+    auto it = Font().find(static_cast<char>(std::toupper(static_cast<unsigned char>(text[i]))));
+    if (it == Font().end()) continue;
+    // Glyph i starts at its share of the free space, rounded to a pixel.
+    const double share = n > 1 ? double(i) * (span - glyph_width) / (n - 1) : 0.0;
+    const int gx = x + static_cast<int>(std::lround(share));
+    for (int row = 0, py = y; row < 7; py += row_heights[row], ++row)
+      for (int col = 0, px = gx; col < 5; px += col_widths[col], ++col)
+        if ((it->second[row] & (0x10 >> col)) && col_widths[col] > 0 && row_heights[row] > 0)
+          FillRect(px, py, px + col_widths[col] - 1, py + row_heights[row] - 1, c);
+  }
+}
+
 namespace {
 void Put16(std::vector<uint8_t>& out, uint32_t v) {
   out.push_back(v & 0xFF);

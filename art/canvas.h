@@ -2,6 +2,7 @@
 // written out as an uncompressed 8-bit Windows bitmap with a colour table.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -51,6 +52,12 @@ class Canvas {
   void Text(int x, int y, const std::string& text, Rgb c, int scale = 1);
   static int TextWidth(const std::string& text, int scale = 1);
   void TextCentred(int centre_x, int y, const std::string& text, Rgb c, int scale = 1);
+  // The same glyphs drawn larger cell by cell: glyph column i is
+  // col_widths[i] pixels wide and glyph row j row_heights[j] pixels tall.
+  // The glyphs are spread evenly so the text spans exactly `span` pixels
+  // from x (a single glyph starts at x).
+  void TextStretched(int x, int y, int span, const std::string& text, Rgb c,
+                     const std::array<int, 5>& col_widths, const std::array<int, 7>& row_heights);
 
   // Uses this colour table instead of one built from the pixels' colours.
   void UsePalette(const std::vector<Rgb>& palette) { fixed_palette_ = palette; }
