@@ -9,6 +9,7 @@ set(GAUGE_MODULE_LINK_FLAGS -shared -nostartfiles -static-libgcc
     -Wl,-e,_GaugeModuleEntry@12
     -Wl,--major-os-version,4 -Wl,--minor-os-version,0
     -Wl,--major-subsystem-version,4 -Wl,--minor-subsystem-version,0
+    -Wl,--subsystem,windows:4.0
     -Wl,--dynamicbase -Wl,--enable-reloc-section)
 
 function(add_gauge_module)

@@ -155,13 +155,149 @@ ElementHeader* Host::root() const {
   return g && g->element_list ? g->element_list[0] : nullptr;
 }
 
+// ---- catching module faults ----
+//
+// A fault inside a module call (an access violation, an undefined-behaviour
+// trap of the checked build, a division by zero) must not take the bench down:
+// the handler points the faulting thread at a landing routine on a stack of
+// its own, which jumps back into the CallModule that made the call. That call
+// then records the fault as a violation naming the routine, and returns.
+namespace {
+
+struct FaultTrap {
+  void* jump[5];  // __builtin_setjmp buffer
+  DWORD code = 0;
+  uintptr_t address = 0;
+  FaultTrap* outer = nullptr;
+};
+FaultTrap* g_trap = nullptr;
+uintptr_t g_module_low = 0, g_module_high = 0;
+alignas(16) uint8_t g_landing_stack[16384];
+LPTOP_LEVEL_EXCEPTION_FILTER g_previous_filter = nullptr;
+
+[[noreturn]] __attribute__((noinline)) void LandAfterFault() { __builtin_longjmp(g_trap->jump, 1); }
+
+bool IsFault(DWORD code) {
+  switch (code) {
+    case EXCEPTION_ACCESS_VIOLATION:
+    case EXCEPTION_ILLEGAL_INSTRUCTION:
+    case EXCEPTION_PRIV_INSTRUCTION:
+    case EXCEPTION_INT_DIVIDE_BY_ZERO:
+    case EXCEPTION_INT_OVERFLOW:
+    case EXCEPTION_ARRAY_BOUNDS_EXCEEDED:
+    case EXCEPTION_STACK_OVERFLOW:
+    case EXCEPTION_DATATYPE_MISALIGNMENT:
+    case EXCEPTION_BREAKPOINT:
+    case EXCEPTION_FLT_DIVIDE_BY_ZERO:
+    case EXCEPTION_FLT_INVALID_OPERATION:
+    case EXCEPTION_FLT_OVERFLOW:
+    case EXCEPTION_FLT_UNDERFLOW:
+    case EXCEPTION_FLT_STACK_CHECK:
+    case EXCEPTION_FLT_INEXACT_RESULT:
+    case EXCEPTION_FLT_DENORMAL_OPERAND:
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool RedirectToLanding(EXCEPTION_POINTERS* info) {
+  if (!g_trap || !IsFault(info->ExceptionRecord->ExceptionCode)) return false;
+  g_trap->code = info->ExceptionRecord->ExceptionCode;
+  g_trap->address = reinterpret_cast<uintptr_t>(info->ExceptionRecord->ExceptionAddress);
+  CONTEXT* c = info->ContextRecord;
+  c->Eip = static_cast<DWORD>(reinterpret_cast<uintptr_t>(&LandAfterFault));
+  c->Esp = static_cast<DWORD>(reinterpret_cast<uintptr_t>(g_landing_stack + sizeof g_landing_stack - 64));
+  c->EFlags &= ~0x400u;  // direction flag clear, as compiled code expects
+  return true;
+}
+
+// Faults in the module's own code are caught first, before any frame handler.
+LONG CALLBACK ModuleFaultHandler(EXCEPTION_POINTERS* info) {
+  uintptr_t at = reinterpret_cast<uintptr_t>(info->ExceptionRecord->ExceptionAddress);
+  if (at >= g_module_low && at < g_module_high && RedirectToLanding(info))
+    return EXCEPTION_CONTINUE_EXECUTION;
+  return EXCEPTION_CONTINUE_SEARCH;
+}
+
+// Faults elsewhere during a module call (in a runtime function it called with
+// a bad pointer, in the GPS companion library) are caught only if nothing
+// else handles them, so that system code that probes memory keeps working.
+LONG WINAPI UnhandledFaultFilter(EXCEPTION_POINTERS* info) {
+  if (RedirectToLanding(info)) return EXCEPTION_CONTINUE_EXECUTION;
+  return g_previous_filter ? g_previous_filter(info) : EXCEPTION_CONTINUE_SEARCH;
+}
+
+void InstallFaultHandlers() {
+  static bool installed = false;
+  if (installed) return;
+  installed = true;
+  AddVectoredExceptionHandler(1, &ModuleFaultHandler);
+  g_previous_filter = SetUnhandledExceptionFilter(&UnhandledFaultFilter);
+}
+
+void SetModuleRange(HMODULE module) {
+  g_module_low = g_module_high = 0;
+  if (!module) return;
+  auto base = reinterpret_cast<const uint8_t*>(module);
+  auto dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+  auto nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(base + dos->e_lfanew);
+  g_module_low = reinterpret_cast<uintptr_t>(base);
+  g_module_high = g_module_low + nt->OptionalHeader.SizeOfImage;
+}
+
+std::string FaultName(DWORD code) {
+  switch (code) {
+    case EXCEPTION_ACCESS_VIOLATION: return "access violation";
+    case EXCEPTION_ILLEGAL_INSTRUCTION: return "illegal instruction (undefined-behaviour trap)";
+    case EXCEPTION_INT_DIVIDE_BY_ZERO: return "integer division by zero";
+    case EXCEPTION_STACK_OVERFLOW: return "stack overflow";
+    case EXCEPTION_BREAKPOINT: return "breakpoint";
+    default: return "exception " + Hex(code);
+  }
+}
+
+}  // namespace
+
+std::string Host::DescribeAddress(uintptr_t address) const {
+  HMODULE owner = nullptr;
+  char name[MAX_PATH] = "?";
+  if (GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                             GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                         reinterpret_cast<LPCSTR>(address), &owner) &&
+      owner) {
+    GetModuleFileNameA(owner, name, sizeof name);
+    const char* base = std::strrchr(name, '\\');
+    return std::string(base ? base + 1 : name) + "+" +
+           Hex(static_cast<uint32_t>(address - reinterpret_cast<uintptr_t>(owner)));
+  }
+  return Hex(static_cast<uint32_t>(address));
+}
+
 double Host::CallModule(const char* what, void* fn, std::initializer_list<uint32_t> args,
                         bool returns_double, uint32_t* eax) {
   if (!fn) return 0.0;
   std::vector<uint32_t> words(args);
   double st0 = 0.0;
+  InstallFaultHandlers();
+  SetModuleRange(module_);
+  uint16_t fpu_control;
+  asm volatile("fnstcw %0" : "=m"(fpu_control));
+  FaultTrap trap;
+  trap.outer = g_trap;
+  if (__builtin_setjmp(trap.jump) != 0) {
+    g_trap = trap.outer;
+    asm volatile("fninit\n\tfldcw %0" : : "m"(fpu_control));
+    ++faults_;
+    AddViolation(std::string("module fault: ") + FaultName(trap.code) + " at " +
+                 DescribeAddress(trap.address) + " in the " + what);
+    if (eax) *eax = 0;
+    return 0.0;
+  }
+  g_trap = &trap;
   int imbalance = bench_call_stdcall(fn, words.data(), static_cast<uint32_t>(words.size()), eax,
                                      returns_double ? &st0 : nullptr);
+  g_trap = trap.outer;
   if (imbalance != 0)
     AddViolation(std::string(what) + " broke the calling convention (stack off by " +
                  std::to_string(imbalance) + " bytes)");

@@ -141,6 +141,8 @@ class Host {
   // that it removed exactly its arguments. Returns st(0) for double results.
   double CallModule(const char* what, void* fn, std::initializer_list<uint32_t> args,
                     bool returns_double, uint32_t* eax = nullptr);
+  // Module faults caught during calls (each is also recorded as a violation).
+  int faults() const { return faults_; }
 
  private:
   struct HostImage {
@@ -187,6 +189,8 @@ class Host {
   bool elements_updated_this_frame_ = false;
   std::vector<int> service_log_;
   Picture last_drawn_;
+  int faults_ = 0;
+  std::string DescribeAddress(uintptr_t address) const;
 };
 
 }  // namespace bench

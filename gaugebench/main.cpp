@@ -1,6 +1,7 @@
 // gaugebench: loads a real gauge module as the simulator would and drives it.
 //
 //   gaugebench info MODULE.gau
+//   gaugebench fuzz (MODULE.gau | --all) [--seed S] [--steps N]
 //   gaugebench play MODULE.gau [ACTION...] [--png FILE] [--format 8|16]
 //                               [--companion-dir DIR]
 #include <cstdio>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "actions.h"
+#include "fuzz.h"
 #include "report.h"
 
 namespace {
@@ -15,6 +17,7 @@ namespace {
 int Usage() {
   std::fprintf(stderr,
                "usage: gaugebench info MODULE.gau\n"
+               "       gaugebench fuzz (MODULE.gau | --all) [--seed S] [--steps N]\n"
                "       gaugebench play MODULE.gau [ACTION...] [--png FILE] [--format 8|16]\n"
                "                        [--companion-dir DIR]\n"
                "actions: set:ID=VALUE  update:N  click:X,Y  kill  install  png:FILE\n");
@@ -61,6 +64,7 @@ bool ParseOptions(int argc, char** argv, Options* o) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc >= 2 && std::string(argv[1]) == "fuzz") return bench::FuzzMain(argc, argv);
   Options o;
   if (!ParseOptions(argc, argv, &o)) return Usage();
   bench::Host host(bench::HostOptions{o.format, 0});
@@ -72,7 +76,9 @@ int main(int argc, char** argv) {
     }
     host.ModuleInit();
     host.Install();  // the mouse list is known only once installed
-    std::printf("%s\n", bench::DescribeModule(host).dump(2).c_str());
+    nlohmann::json info = bench::DescribeModule(host);
+    info["binary"] = bench::DescribeBinary(o.module);
+    std::printf("%s\n", info.dump(2).c_str());
     return 0;
   }
   if (o.command != "play") return Usage();

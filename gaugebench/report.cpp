@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "pe_check.h"
+
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #include <stb/stb_image_write.h>
 
@@ -112,6 +114,27 @@ json DescribeModule(Host& host) {
   }
   j["mouse_rects"] = rects;
   return j;
+}
+
+json DescribeBinary(const std::string& path) {
+  PeFacts f = ReadPeFile(path);
+  if (!f.parsed) return json{{"error", f.error}};
+  json exports = json::array();
+  for (const PeExport& e : f.exports)
+    exports.push_back({{"name", e.name}, {"kind", e.function ? "function" : "data"}});
+  json imports = json::object();
+  for (const PeImport& i : f.imports)
+    imports[i.dll].push_back(i.function.empty() ? "#" + std::to_string(i.ordinal) : i.function);
+  return json{{"tls_directory", f.tls},
+              {"tls_callbacks", f.tls_callbacks},
+              {"os_version", std::to_string(f.os_major) + "." + std::to_string(f.os_minor)},
+              {"subsystem_version",
+               std::to_string(f.subsystem_major) + "." + std::to_string(f.subsystem_minor)},
+              {"subsystem", f.subsystem == 2 ? "windows" : std::to_string(f.subsystem)},
+              {"relocations", f.relocations},
+              {"exports", exports},
+              {"imports", imports},
+              {"departures", CheckPe(f, RoleOfFile(path))}};
 }
 
 json RunReport(Host& host) {
