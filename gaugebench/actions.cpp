@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "flight.h"
 #include "report.h"
 
 namespace bench {
@@ -69,6 +70,7 @@ bool RunAction(Host& host, const std::string& action, std::string* error) {
     host.sim().Set(id, value);
     return true;
   }
+  if (verb == "fly") return RunFlyAction(host, arg, error);
   if (verb == "update") {
     uint32_t n = 1;
     if (!arg.empty() && !ParseId(arg, &n)) return Fail(error, "bad action '" + action + "'");

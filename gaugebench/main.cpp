@@ -3,12 +3,13 @@
 //   gaugebench info MODULE.gau
 //   gaugebench fuzz (MODULE.gau | --all) [--seed S] [--steps N]
 //   gaugebench play MODULE.gau [ACTION...] [--png FILE] [--format 8|16]
-//                               [--companion-dir DIR]
+//                               [--companion-dir DIR] [--track FILE.svg]
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "actions.h"
+#include "flight.h"
 #include "fuzz.h"
 #include "report.h"
 
@@ -19,13 +20,13 @@ int Usage() {
                "usage: gaugebench info MODULE.gau\n"
                "       gaugebench fuzz (MODULE.gau | --all) [--seed S] [--steps N]\n"
                "       gaugebench play MODULE.gau [ACTION...] [--png FILE] [--format 8|16]\n"
-               "                        [--companion-dir DIR]\n"
-               "actions: set:ID=VALUE  update:N  click:X,Y  kill  install  png:FILE\n");
+               "                        [--companion-dir DIR] [--track FILE.svg]\n"
+               "actions: set:ID=VALUE  update:N  click:X,Y  kill  install  png:FILE  fly:SECONDS\n");
   return 2;
 }
 
 struct Options {
-  std::string command, module, png;
+  std::string command, module, png, track, companion_dir;
   uint32_t format = 0;
   std::vector<std::string> actions;
 };
@@ -49,9 +50,13 @@ bool ParseOptions(int argc, char** argv, Options* o) {
       o->format = v == "16" ? 2 : 0;
     } else if (a == "--companion-dir") {
       if (!value(&v)) return false;
+      o->companion_dir = v;
       // The module finds its companion library by name; this folder is
       // searched for it (after the folder of gaugebench.exe itself).
       SetDllDirectoryA(v.c_str());
+    } else if (a == "--track") {
+      // The flown track, the companion's route and the wind, as an SVG.
+      if (!value(&o->track)) return false;
     } else if (a.rfind("--", 0) == 0) {
       return false;
     } else {
@@ -88,6 +93,12 @@ int main(int argc, char** argv) {
   }
   if (!o.png.empty() && !bench::WritePng(host.Compose(), o.png)) {
     std::fprintf(stderr, "cannot write %s\n", o.png.c_str());
+    return 1;
+  }
+  if (!o.track.empty() &&
+      !bench::WriteTrackSvg(bench::FlownTrack(host), bench::ReadCompanionRoute(o.companion_dir),
+                            o.track)) {
+    std::fprintf(stderr, "cannot write %s\n", o.track.c_str());
     return 1;
   }
   nlohmann::json report = bench::RunReport(host);
