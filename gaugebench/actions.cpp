@@ -6,6 +6,7 @@
 
 #include "flight.h"
 #include "report.h"
+#include "sim_ids.h"
 
 namespace bench {
 
@@ -68,6 +69,21 @@ bool RunAction(Host& host, const std::string& action, std::string* error) {
         !ParseDouble(arg.substr(eq + 1), &value))
       return Fail(error, "bad action '" + action + "': want set:ID=VALUE");
     host.sim().Set(id, value);
+    return true;
+  }
+  if (verb == "position") {
+    // Degrees, negative south and west, into the simulator's position units:
+    // latitude 10001748 units per 90 degrees; longitude as a fraction of a
+    // half turn times 2^47, west longitudes stored above 2^47.
+    size_t comma = arg.find(',');
+    double lat, lon;
+    if (comma == std::string::npos || !ParseDouble(arg.substr(0, comma), &lat) ||
+        !ParseDouble(arg.substr(comma + 1), &lon))
+      return Fail(error, "bad action '" + action + "': want position:LAT,LON");
+    double f = lon / 180.0;
+    if (f < 0) f += 2.0;
+    host.sim().Set(var::kLatitude, lat * 10001748.0 / 90.0);
+    host.sim().Set(var::kLongitude, f * 140737488355328.0);
     return true;
   }
   if (verb == "fly") return RunFlyAction(host, arg, error);

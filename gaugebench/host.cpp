@@ -112,7 +112,11 @@ void Host::AddViolation(const std::string& text) {
 bool Host::Load(const std::string& path, std::string* error) {
   Unload();
   g_current = this;
-  module_ = LoadLibraryA(path.c_str());
+  // A full path: once --companion-dir has called SetDllDirectoryA, the
+  // current folder is no longer searched for a relative one.
+  char full[MAX_PATH];
+  DWORD n = GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
+  module_ = LoadLibraryA(n > 0 && n < sizeof full ? full : path.c_str());
   if (!module_) {
     if (error) *error = "cannot load " + path + " (error " + std::to_string(GetLastError()) + ")";
     return false;

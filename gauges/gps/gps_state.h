@@ -90,6 +90,10 @@ extern ModuleVar latitudeVar, longitudeVar, headingVar, variationVar, climbRateV
 double Read(ModuleVar& record);  // LookupVar, then the value
 
 void ClearRecord(GpsRecord& record);
+void UnscrambleCaption();
+
+// The mouse list of the five buttons (buttons.cpp).
+extern MouseRect mouseRects[];
 
 // Navigation (navigation.cpp).
 struct LegResult {
@@ -118,8 +122,10 @@ bool CompanionSettingDialog(GpsRecord* record);
 bool CompanionAboutDialog();
 bool CompanionGetTourItem(int32_t direction, int32_t* index);
 bool CompanionHas(const char* name);
+void ReleaseCompanion();  // FreeLibrary, at kill
 
 // Autopilot coupling (coupling.cpp).
+bool AutopilotCoupled();  // coupled for the current mode
 int32_t VerticalSpeedCommand();
 void EngageCoupling();
 void ReleaseCoupling();
