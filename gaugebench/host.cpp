@@ -564,6 +564,7 @@ void Host::SvcInitializeVar(ModuleVar* record) {
   if (!record) return AddViolation("InitializeVar with no record");
   if (!catalogue::IsVariable(record->id))
     return AddViolation("variable " + Hex(record->id) + " is not catalogued");
+  variables_read_.insert(record->id);
   record->value = sim_.Get(record->id);
 }
 
@@ -572,6 +573,7 @@ void Host::SvcLookupVar(ModuleVar* record) {
   if (!record) return AddViolation("LookupVar with no record");
   if (!catalogue::IsVariable(record->id))
     return AddViolation("variable " + Hex(record->id) + " is not catalogued");
+  variables_read_.insert(record->id);
   record->value = sim_.Get(record->id);
 }
 
@@ -585,6 +587,7 @@ void Host::SvcUnknown(int slot) {
 double Host::Refresh(ModuleVar& v) {
   if (v.id != 0) {
     if (catalogue::IsVariable(v.id)) {
+      variables_read_.insert(v.id);
       v.value = sim_.Get(v.id);
     } else {
       AddViolation("element reads variable " + Hex(v.id) + ", which is not catalogued");

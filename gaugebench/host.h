@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -107,6 +108,8 @@ class Host {
   const std::vector<SentEvent>& events() const { return events_; }
   void ClearEvents() { events_.clear(); }
   const std::vector<std::string>& violations() const { return violations_; }
+  // Every catalogued variable the module or its elements have read so far.
+  const std::set<uint32_t>& variables_read() const { return variables_read_; }
   void AddViolation(const std::string& text);
 
   // The element tree in pre-order, with the host's view of each element.
@@ -177,6 +180,7 @@ class Host {
   SimState sim_;
   std::vector<SentEvent> events_;
   std::vector<std::string> violations_;
+  std::set<uint32_t> variables_read_;
   std::map<uint32_t, std::unique_ptr<Bitmap>> bitmaps_;
   std::map<ElementHeader*, std::unique_ptr<HostImage>> images_;
   std::map<ElementHeader*, std::unique_ptr<TextBuffer>> texts_;

@@ -1,6 +1,7 @@
 // gaugebench: loads a real gauge module as the simulator would and drives it.
 //
 //   gaugebench info MODULE.gau
+//   gaugebench window MODULE.gau [--zoom N] [--companion-dir DIR] [--log FILE]
 //   gaugebench fuzz (MODULE.gau | --all) [--seed S] [--steps N]
 //   gaugebench play MODULE.gau [ACTION...] [--png FILE] [--format 8|16]
 //                               [--companion-dir DIR] [--track FILE.svg]
@@ -12,12 +13,14 @@
 #include "flight.h"
 #include "fuzz.h"
 #include "report.h"
+#include "window.h"
 
 namespace {
 
 int Usage() {
   std::fprintf(stderr,
                "usage: gaugebench info MODULE.gau\n"
+               "       gaugebench window MODULE.gau [--zoom N] [--companion-dir DIR] [--log FILE]\n"
                "       gaugebench fuzz (MODULE.gau | --all) [--seed S] [--steps N]\n"
                "       gaugebench play MODULE.gau [ACTION...] [--png FILE] [--format 8|16]\n"
                "                        [--companion-dir DIR] [--track FILE.svg]\n"
@@ -69,6 +72,7 @@ bool ParseOptions(int argc, char** argv, Options* o) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc >= 2 && std::string(argv[1]) == "window") return bench::WindowMain(argc, argv);
   if (argc >= 2 && std::string(argv[1]) == "fuzz") return bench::FuzzMain(argc, argv);
   Options o;
   if (!ParseOptions(argc, argv, &o)) return Usage();
