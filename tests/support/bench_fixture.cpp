@@ -1,6 +1,22 @@
 #include "bench_fixture.h"
 
+#include <windows.h>
+
 namespace testing_support {
+
+namespace {
+// GoogleTest hands every failure message to OutputDebugStringA too, which
+// raises a debug-print exception. Under Wine on qemu the unwinding after it
+// kills the test process, so the first failing expectation hid every later
+// result. Nobody here debugs through that channel: resume at once instead.
+LONG CALLBACK ResumeAfterDebugPrint(EXCEPTION_POINTERS* info) {
+  constexpr DWORD kDebugPrint = 0x40010006;  // DBG_PRINTEXCEPTION_C
+  return info->ExceptionRecord->ExceptionCode == kDebugPrint ? EXCEPTION_CONTINUE_EXECUTION
+                                                             : EXCEPTION_CONTINUE_SEARCH;
+}
+const bool debug_print_handler_installed =
+    AddVectoredExceptionHandler(1, ResumeAfterDebugPrint) != nullptr;
+}  // namespace
 
 std::string GaugePath(const std::string& module_name) {
   return std::string(GAUGE_DIR) + "/" + module_name + ".gau";
