@@ -7,7 +7,7 @@ gauge_packages=(
   cmake make g++ g++-mingw-w64-i686-posix binutils-mingw-w64-i686
   wine wine32:i386 wine32-preloader:i386 fonts-liberation
   googletest libstb-dev nlohmann-json3-dev
-  python3 zip xvfb chromium xdotool
+  python3 zip xvfb chromium xdotool imagemagick
 )
 
 gauge_missing_packages() {
