@@ -5,14 +5,17 @@
 #   KestrelDlg.dll, .ini        the GPS companion library and its sample route
 #   panel.cfg                   a window section placing all eight gauges
 #   user-guide.md               where each file goes and what each gauge does
-#   scripts/release.sh BUILD_DIR
+#   scripts/release.sh BUILD_DIR [DIST_DIR]      (DIST_DIR defaults to dist)
 set -euo pipefail
-build_dir=$(cd "${1:?usage: scripts/release.sh BUILD_DIR}" && pwd)
+build_dir=$(cd "${1:?usage: scripts/release.sh BUILD_DIR [DIST_DIR]}" && pwd)
 cd "$(dirname "$0")/.."
+dist=${2:-dist}
+mkdir -p "$dist"
+dist=$(cd "$dist" && pwd)
 
 modules=(Kestrel41 Lumaris.LIGHTS CORVANE Brakewell1 Greenrow Flaps Tandem Orrin)
-out=dist/release
-rm -rf "$out" dist/release.zip
+out=$dist/release
+rm -rf "$out" "$dist/release.zip"
 mkdir -p "$out/Gauges"
 missing=()
 for m in "${modules[@]}"; do
@@ -22,19 +25,24 @@ for m in "${modules[@]}"; do
     missing+=("$m.gau")
   fi
 done
-for f in KestrelDlg.dll KestrelDlg.ini; do
-  if [ -f "$build_dir/companion/$f" ]; then
-    cp "$build_dir/companion/$f" "$out/"
-  elif [ -f "companion/$f" ]; then
-    cp "companion/$f" "$out/"
-  else
-    missing+=("$f")
-  fi
-done
-cp docs/panel.cfg "$out/panel.cfg"
+if [ -f "$build_dir/companion/KestrelDlg.dll" ]; then
+  cp "$build_dir/companion/KestrelDlg.dll" "$out/"
+else
+  missing+=(KestrelDlg.dll)
+fi
+# Text files with Windows line ends, for the editors on the simulator's
+# machines. The sample route comes from the sources: the built copy may have
+# been rewritten by a test that saved settings.
+to_crlf() { sed 's/\r$//; s/$/\r/' "$1" >"$2"; }
+if [ -f companion/KestrelDlg.ini ]; then
+  to_crlf companion/KestrelDlg.ini "$out/KestrelDlg.ini"
+else
+  missing+=(KestrelDlg.ini)
+fi
+to_crlf docs/panel.cfg "$out/panel.cfg"
 cp docs/user-guide.md "$out/user-guide.md"
-(cd dist && zip -qr -X release.zip release)
-echo "release: dist/release.zip ($(cd "$out" && find . -type f | wc -l) files)"
+(cd "$dist" && zip -qr -X release.zip release)
+echo "release: $dist/release.zip ($(cd "$out" && find . -type f | wc -l) files)"
 if [ ${#missing[@]} -gt 0 ]; then
   echo "release: missing ${missing[*]}" >&2
   exit 1
