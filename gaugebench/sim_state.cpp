@@ -34,6 +34,16 @@ void SimState::EngageLateral(uint32_t id) {
   Set(id, 1.0);
 }
 
+// The speed holds drive the throttles: they engage only with the master on
+// and the autothrottle armed, and IAS and Mach replace each other.
+void SimState::EngageSpeed(uint32_t id) {
+  if (!gauge::ReadsOne(Get(var::kApMaster)) || !gauge::ReadsOne(Get(var::kAutothrottleArm)))
+    return;
+  Set(var::kApAirspeedHold, 0.0);
+  Set(var::kApMachHold, 0.0);
+  Set(id, 1.0);
+}
+
 void SimState::StepTarget(uint32_t id, double step, double low, double high) {
   double v = Get(id);
   if (!std::isfinite(v)) v = 0.0;
@@ -91,23 +101,20 @@ void SimState::ApplyEvent(uint32_t id, int32_t value) {
     case event::kLocalizerHoldOff: Set(var::kApLocalizerHold, 0.0); break;
     case event::kBackCourseHoldOn: EngageLateral(var::kApBackCourseHold); break;
     case event::kBackCourseHoldOff: Set(var::kApBackCourseHold, 0.0); break;
-    case event::kAirspeedHoldOn:
-      if (gauge::ReadsOne(Get(var::kApMaster))) {
-        Set(var::kApMachHold, 0.0);
-        Set(var::kApAirspeedHold, 1.0);
-      }
-      break;
+    case event::kAirspeedHoldOn: EngageSpeed(var::kApAirspeedHold); break;
     case event::kAirspeedHoldOff: Set(var::kApAirspeedHold, 0.0); break;
-    case event::kMachHoldOn:
-      if (gauge::ReadsOne(Get(var::kApMaster))) {
-        Set(var::kApAirspeedHold, 0.0);
-        Set(var::kApMachHold, 1.0);
-      }
-      break;
+    case event::kMachHoldOn: EngageSpeed(var::kApMachHold); break;
     case event::kMachHoldOff: Set(var::kApMachHold, 0.0); break;
     case event::kYawDamperOn: Set(var::kApYawDamper, 1.0); break;
     case event::kYawDamperOff: Set(var::kApYawDamper, 0.0); break;
-    case event::kToggleAutothrottleArm: Toggle(var::kAutothrottleArm); break;
+    // Disarming the autothrottle disconnects it: the speed holds drop.
+    case event::kToggleAutothrottleArm:
+      Toggle(var::kAutothrottleArm);
+      if (gauge::ReadsZero(Get(var::kAutothrottleArm))) {
+        Set(var::kApAirspeedHold, 0.0);
+        Set(var::kApMachHold, 0.0);
+      }
+      break;
 
     // Targets step.
     case event::kHeadingTargetUp: StepHeading(var::kApHeadingTarget, 1); break;

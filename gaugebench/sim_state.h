@@ -28,6 +28,7 @@ class SimState {
   // A hold engages only while the autopilot master reads 1.
   void Engage(uint32_t id);
   void EngageLateral(uint32_t id);
+  void EngageSpeed(uint32_t id);
   void StepTarget(uint32_t id, double step, double low, double high);
   void StepHeading(uint32_t id, int step);
   std::map<uint32_t, double> vars_;

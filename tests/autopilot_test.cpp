@@ -107,22 +107,10 @@ const std::vector<AreaRow>& Areas() {
        {event::kNavHoldOff, event::kLocalizerHoldOff, event::kApproachHoldOff,
         event::kBackCourseHoldOff}},
       {"NAV", {283, 78, 20, 12}, 5, kButton, {event::kNavHoldOn}},
-      {"APR",
-       {308, 64, 20, 12},
-       5,
-       kButton,
-       {event::kLocalizerHoldOff, event::kApproachHoldOn}},
-      {"LOC",
-       {341, 80, 20, 12},
-       5,
-       kButton,
-       {event::kApproachHoldOff, event::kLocalizerHoldOn}},
+      {"APR", {308, 64, 20, 12}, 5, kButton, {event::kLocalizerHoldOff, event::kApproachHoldOn}},
+      {"LOC", {341, 80, 20, 12}, 5, kButton, {event::kApproachHoldOff, event::kLocalizerHoldOn}},
       {"BC", {346, 111, 20, 12}, 5, kButton, {event::kBackCourseHoldOn}},
-      {"speed OFF",
-       {98, 0, 20, 14},
-       5,
-       kButton,
-       {event::kAirspeedHoldOff, event::kMachHoldOff}},
+      {"speed OFF", {98, 0, 20, 14}, 5, kButton, {event::kAirspeedHoldOff, event::kMachHoldOff}},
       {"IAS", {140, 2, 20, 14}, 5, kButton, {event::kAirspeedHoldOn}},
       {"MACH", {154, 30, 20, 14}, 5, kButton, {event::kMachHoldOn}},
       {"YAW DAMPER OFF", {286, 0, 25, 14}, 5, kButton, {event::kYawDamperOff}},
@@ -168,9 +156,7 @@ class AutopilotTest : public GaugeTest {
     host().ClearEvents();
     return out;
   }
-  IconElement* Icon(size_t index) {
-    return reinterpret_cast<IconElement*>(Element(index).element);
-  }
+  IconElement* Icon(size_t index) { return reinterpret_cast<IconElement*>(Element(index).element); }
   StringElement* String(size_t index) {
     return reinterpret_cast<StringElement*>(Element(index).element);
   }
@@ -178,8 +164,7 @@ class AutopilotTest : public GaugeTest {
   double CallText(size_t index, double value) {
     uint32_t words[2];
     std::memcpy(words, &value, sizeof words);
-    return host().CallModule("text callback",
-                             reinterpret_cast<void*>(String(index)->text_callback),
+    return host().CallModule("text callback", reinterpret_cast<void*>(String(index)->text_callback),
                              {words[0], words[1]}, true);
   }
 
@@ -325,12 +310,11 @@ TEST_F(AutopilotTest, TheOverlappingVsBandBelongsToTheLowerHalf) {
     int y;
     uint32_t event;
   };
-  for (Row row : {Row{47, event::kVerticalSpeedTargetUp}, Row{77, event::kVerticalSpeedTargetUp},
-                  Row{78, event::kVerticalSpeedTargetDown},
-                  Row{81, event::kVerticalSpeedTargetDown},
-                  Row{83, event::kVerticalSpeedTargetDown},
-                  Row{84, event::kVerticalSpeedTargetDown},
-                  Row{114, event::kVerticalSpeedTargetDown}}) {
+  for (Row row :
+       {Row{47, event::kVerticalSpeedTargetUp}, Row{77, event::kVerticalSpeedTargetUp},
+        Row{78, event::kVerticalSpeedTargetDown}, Row{81, event::kVerticalSpeedTargetDown},
+        Row{83, event::kVerticalSpeedTargetDown}, Row{84, event::kVerticalSpeedTargetDown},
+        Row{114, event::kVerticalSpeedTargetDown}}) {
     SCOPED_TRACE("y " + std::to_string(row.y));
     host().ClearEvents();
     Click(386, row.y);
@@ -371,10 +355,10 @@ TEST_F(AutopilotTest, HoldSwitchesFollowTheToggleRuleWithTruncation) {
       {kLvl, var::kApWingLeveler, event::kWingLevelerOn, event::kWingLevelerOff},
   };
   const State states[] = {
-      {0, 1, true},     {0, 0, false},     {1, 1, false},    {1, 0, false},
-      {0, 1.9, true},   {0, 0.99, false},  {0, -0.5, false}, {0.7, 1, true},
-      {-0.5, 1, true},  {1.5, 1, false},   {2, 1, false},    {0, 2, false},
-      {kNaN, 1, true},  {0, kNaN, false},  {kInf, 1, false}, {0, -kInf, false},
+      {0, 1, true},    {0, 0, false},    {1, 1, false},    {1, 0, false},
+      {0, 1.9, true},  {0, 0.99, false}, {0, -0.5, false}, {0.7, 1, true},
+      {-0.5, 1, true}, {1.5, 1, false},  {2, 1, false},    {0, 2, false},
+      {kNaN, 1, true}, {0, kNaN, false}, {kInf, 1, false}, {0, -kInf, false},
   };
   for (const Switch& sw : switches) {
     for (const State& st : states) {
@@ -394,9 +378,9 @@ TEST_F(AutopilotTest, SpeedSelectorPictureIsGatedByTheMasterAndPrefersIas) {
     double master, airspeed_hold, mach_hold;
     int picture;
   };
-  for (Row r : {Row{1, 1, 0, 1}, Row{1, 0, 1, 2}, Row{1, 1, 1, 1}, Row{1, 0, 0, 0},
-                Row{0, 1, 1, 0}, Row{1.9, 1, 0, 1}, Row{0.99, 1, 0, 0}, Row{-0.5, 0, 1, 0},
-                Row{kNaN, 1, 0, 0}, Row{1, 1.99, 0, 1}, Row{1, 2, 1, 2}, Row{kInf, 1, 1, 0}}) {
+  for (Row r : {Row{1, 1, 0, 1}, Row{1, 0, 1, 2}, Row{1, 1, 1, 1}, Row{1, 0, 0, 0}, Row{0, 1, 1, 0},
+                Row{1.9, 1, 0, 1}, Row{0.99, 1, 0, 0}, Row{-0.5, 0, 1, 0}, Row{kNaN, 1, 0, 0},
+                Row{1, 1.99, 0, 1}, Row{1, 2, 1, 2}, Row{kInf, 1, 1, 0}}) {
     SCOPED_TRACE(std::to_string(r.master) + " " + std::to_string(r.airspeed_hold) + " " +
                  std::to_string(r.mach_hold));
     Set(var::kApMaster, r.master);
@@ -427,9 +411,15 @@ TEST_F(AutopilotTest, NavSelectorShowsTheFirstEngagedModeWhateverTheMaster) {
 }
 
 TEST_F(AutopilotTest, YawDamperShowsOnOnlyAtExactlyOne) {
-  for (auto [value, picture] :
-       {std::pair{1.0, 1}, {0.999, 0}, {2.0, 0}, {0.0, 0}, {std::nextafter(1.0, 2.0), 0},
-        {std::nextafter(1.0, 0.0), 0}, {kNaN, 0}, {kInf, 0}, {-1.0, 0}}) {
+  for (auto [value, picture] : {std::pair{1.0, 1},
+                                {0.999, 0},
+                                {2.0, 0},
+                                {0.0, 0},
+                                {std::nextafter(1.0, 2.0), 0},
+                                {std::nextafter(1.0, 0.0), 0},
+                                {kNaN, 0},
+                                {kInf, 0},
+                                {-1.0, 0}}) {
     Set(var::kApYawDamper, value);
     Frames();
     EXPECT_EQ(Picture(kYawDamper), picture) << value;
@@ -462,16 +452,33 @@ TEST_F(AutopilotTest, ReadoutsFormatTheirTargetsAndDashWhatCannotFit) {
       {"ALT SEL",
        kAltSelText,
        var::kApAltitudeTarget,
-       {{35000, "35000"}, {500.7, "00500"}, {123456, "99999"}, {99999.9, "99999"},
-        {-100, "00000"}, {kNaN, "00000"}, {kInf, "99999"}, {-kInf, "00000"}, {1e300, "99999"},
+       {{35000, "35000"},
+        {500.7, "00500"},
+        {123456, "99999"},
+        {99999.9, "99999"},
+        {-100, "00000"},
+        {kNaN, "00000"},
+        {kInf, "99999"},
+        {-kInf, "00000"},
+        {1e300, "99999"},
         {0, "00000"}}},
       // Outside -99 ... 999 three characters cannot hold the heading.
       {"HDG",
        kHeadingText,
        var::kApHeadingTarget,
-       {{5.9, "005"}, {0, "000"}, {359.99, "359"}, {360, "360"}, {999.9, "999"},
-        {1000, "---"}, {-99, "-99"}, {-100, "---"}, {-0.7, "000"}, {kNaN, "000"},
-        {kInf, "---"}, {-kInf, "---"}, {1e300, "---"}}},
+       {{5.9, "005"},
+        {0, "000"},
+        {359.99, "359"},
+        {360, "360"},
+        {999.9, "999"},
+        {1000, "---"},
+        {-99, "-99"},
+        {-100, "---"},
+        {-0.7, "000"},
+        {kNaN, "000"},
+        {kInf, "---"},
+        {-kInf, "---"},
+        {1e300, "---"}}},
       {"COURSE",
        kCourseText,
        var::kSelectedCourse,
@@ -479,8 +486,15 @@ TEST_F(AutopilotTest, ReadoutsFormatTheirTargetsAndDashWhatCannotFit) {
       {"VERTICAL SPEED",
        kVerticalSpeedText,
        var::kApVerticalSpeedTarget,
-       {{1500, "01500"}, {-500, "-0500"}, {-1000, "-1000"}, {-0.5, "00000"}, {-9999, "-9999"},
-        {-10000, "-----"}, {99999, "99999"}, {100000, "-----"}, {kNaN, "00000"},
+       {{1500, "01500"},
+        {-500, "-0500"},
+        {-1000, "-1000"},
+        {-0.5, "00000"},
+        {-9999, "-9999"},
+        {-10000, "-----"},
+        {99999, "99999"},
+        {100000, "-----"},
+        {kNaN, "00000"},
         {-kInf, "-----"}}},
   };
   for (const Window& w : windows) {
@@ -509,8 +523,14 @@ TEST_F(AutopilotTest, AtsShowsTheAirspeedTargetUntilMachIsChosen) {
   Set(var::kApMaster, 1);
   Set(var::kApMachHold, 1);
   Set(var::kApMachTarget, 0.78);
-  for (TextRow row : {TextRow{250.9, "250"}, {95, "095"}, {9999, "9999"}, {10000, "----"},
-                      {-999, "-999"}, {-1000, "----"}, {kNaN, "000"}, {kInf, "----"}}) {
+  for (TextRow row : {TextRow{250.9, "250"},
+                      {95, "095"},
+                      {9999, "9999"},
+                      {10000, "----"},
+                      {-999, "-999"},
+                      {-1000, "----"},
+                      {kNaN, "000"},
+                      {kInf, "----"}}) {
     Set(var::kApAirspeedTarget, row.value);
     EXPECT_EQ(TextAfterUpdates(kAtsText), row.text) << row.value;
   }
@@ -519,10 +539,21 @@ TEST_F(AutopilotTest, AtsShowsTheAirspeedTargetUntilMachIsChosen) {
 TEST_F(AutopilotTest, AtsShowsTheMachTargetAfterAMachClickEvenWithTheHoldOff) {
   Set(var::kApAirspeedTarget, 250);
   ClickArea(kMach);  // master off: no hold engages
-  for (TextRow row : {TextRow{0.78, "0.78"}, {0.8, "0.80"}, {0.785, "0.79"}, {0, "0.00"},
-                      {-0.0, "0.00"}, {9.99, "9.99"}, {9.994, "9.99"}, {9.995, "----"},
-                      {10, "----"}, {-0.01, "----"}, {-0.001, "----"}, {kNaN, "----"},
-                      {kInf, "----"}, {-kInf, "----"}, {1e300, "----"}}) {
+  for (TextRow row : {TextRow{0.78, "0.78"},
+                      {0.8, "0.80"},
+                      {0.785, "0.79"},
+                      {0, "0.00"},
+                      {-0.0, "0.00"},
+                      {9.99, "9.99"},
+                      {9.994, "9.99"},
+                      {9.995, "----"},
+                      {10, "----"},
+                      {-0.01, "----"},
+                      {-0.001, "----"},
+                      {kNaN, "----"},
+                      {kInf, "----"},
+                      {-kInf, "----"},
+                      {1e300, "----"}}) {
     Set(var::kApMachTarget, row.value);
     EXPECT_EQ(TextAfterUpdates(kAtsText), row.text) << row.value;
   }
@@ -601,9 +632,13 @@ TEST_F(AutopilotTest, ThePanelFliesTheBenchAircraft) {
   Frames();
   EXPECT_EQ(Text(kVerticalSpeedText), "-0200");
 
-  // Speed: IAS engages the airspeed hold; MACH swaps holds and the window.
+  // Speed: the holds need the autothrottle armed; IAS engages the airspeed
+  // hold, MACH swaps holds and the window.
   Set(var::kApAirspeedTarget, 250);
   Set(var::kApMachTarget, 0.78);
+  ClickArea(kIas);
+  Frames(2);
+  EXPECT_EQ(Picture(kSpeedSelector), 0);
   ClickArea(kAutothrottle);
   ClickArea(kIas);
   Frames(2);
@@ -616,6 +651,12 @@ TEST_F(AutopilotTest, ThePanelFliesTheBenchAircraft) {
   Frames(2);
   EXPECT_EQ(Picture(kSpeedSelector), 2);
   EXPECT_EQ(Text(kAtsText), "0.80");
+  ClickArea(kAutothrottle);  // disarming drops the speed hold
+  Frames(2);
+  EXPECT_EQ(Picture(kSpeedSelector), 0);
+  EXPECT_EQ(Text(kAtsText), "0.80");
+  ClickArea(kAutothrottle);
+  ClickArea(kIas);
 
   // Lateral modes replace one another; the mode selector follows.
   struct Step {
@@ -648,18 +689,51 @@ TEST_F(AutopilotTest, ThePanelFliesTheBenchAircraft) {
   EXPECT_EQ(Text(kAltSelText), "35100");  // targets survive
 }
 
+// What the GPS sends to couple the autopilot keeps working beside the panel.
+TEST_F(AutopilotTest, TheGpsCouplingEventsDriveTheSameAircraft) {
+  struct Step {
+    uint32_t event;
+    int32_t value;
+    uint32_t id;
+    double expected;
+  };
+  bench::SimState& sim = host().sim();
+  sim.Set(var::kApNavHold, 1);
+  for (Step s : {Step{event::kGpsHeadingHoldOn, 0, var::kApHeadingHold, 0},  // master off
+                 Step{event::kApOn, 0, var::kApMaster, 1},
+                 Step{event::kGpsHeadingHoldOn, 0, var::kApHeadingHold, 1},
+                 Step{event::kGpsHeadingHoldOn, 0, var::kApNavHold, 0},  // lateral: replaced
+                 Step{event::kGpsAltitudeHoldOn, 0, var::kApAltitudeHold, 1},
+                 Step{event::kApHeadingSet, 370, var::kApHeadingTarget, 10},
+                 Step{event::kApHeadingSet, -10, var::kApHeadingTarget, 350},
+                 Step{event::kApAltitudeSet, 12000, var::kApAltitudeTarget, 12000},
+                 Step{event::kApVerticalSpeedSet, -1800, var::kApVerticalSpeedTarget, -1800},
+                 Step{event::kGpsHeadingHoldOff, 0, var::kApHeadingHold, 0},
+                 Step{event::kApOff, 0, var::kApMaster, 0},
+                 Step{event::kApOff, 0, var::kApAltitudeHold, 0}}) {
+    sim.ApplyEvent(s.event, s.value);
+    EXPECT_EQ(sim.Get(s.id), s.expected) << std::hex << s.event << " " << s.id;
+  }
+  Frames(2);
+  EXPECT_EQ(Text(kHeadingText), "350");
+  EXPECT_EQ(Text(kAltSelText), "12000");
+  EXPECT_EQ(Text(kVerticalSpeedText), "-1800");
+}
+
 // Any values, clicks everywhere: texts stay within their windows and the
 // host records no violation (checked at tear-down).
 TEST_F(AutopilotTest, BadValuesAndClickStormsStayWithinBounds) {
-  const double values[] = {kNaN, kInf, -kInf, 1e300, -1e300, 2147483648.0, -2147483649.0,
-                           1.0, 0.5, -0.0};
-  const uint32_t ids[] = {var::kApMaster,        var::kApWingLeveler,   var::kApNavHold,
-                          var::kApHeadingHold,   var::kApHeadingTarget, var::kApAltitudeHold,
-                          var::kApAltitudeTarget, var::kApApproachHold, var::kApLocalizerHold,
-                          var::kApBackCourseHold, var::kApYawDamper,    var::kApAirspeedHold,
-                          var::kApAirspeedTarget, var::kApMachHold,     var::kApMachTarget,
-                          var::kApVerticalSpeedTarget, var::kAutothrottleArm,
-                          var::kSelectedCourse};
+  const double values[] = {kNaN,         kInf,          -kInf, 1e300, -1e300,
+                           2147483648.0, -2147483649.0, 1.0,   0.5,   -0.0};
+  const uint32_t ids[] = {var::kApMaster,         var::kApWingLeveler,
+                          var::kApNavHold,        var::kApHeadingHold,
+                          var::kApHeadingTarget,  var::kApAltitudeHold,
+                          var::kApAltitudeTarget, var::kApApproachHold,
+                          var::kApLocalizerHold,  var::kApBackCourseHold,
+                          var::kApYawDamper,      var::kApAirspeedHold,
+                          var::kApAirspeedTarget, var::kApMachHold,
+                          var::kApMachTarget,     var::kApVerticalSpeedTarget,
+                          var::kAutothrottleArm,  var::kSelectedCourse};
   size_t n = 0;
   for (double v : values) {
     for (uint32_t id : ids) Set(id, v);
@@ -688,9 +762,18 @@ TEST_F(AutopilotTest, BitmapsHaveTheirSizesAndShapes) {
     uint32_t id;
     int w, h;
   };
-  for (Size s : {Size{0x1000, 590, 123}, {0x2500, 28, 68}, {0x2503, 28, 68}, {0x2510, 18, 72},
-                 {0x2513, 18, 72}, {0x2520, 35, 35}, {0x2523, 35, 35}, {0x2526, 35, 35},
-                 {0x2529, 35, 35}, {0x252C, 35, 35}, {0x2600, 35, 35}, {0x2603, 35, 35},
+  for (Size s : {Size{0x1000, 590, 123},
+                 {0x2500, 28, 68},
+                 {0x2503, 28, 68},
+                 {0x2510, 18, 72},
+                 {0x2513, 18, 72},
+                 {0x2520, 35, 35},
+                 {0x2523, 35, 35},
+                 {0x2526, 35, 35},
+                 {0x2529, 35, 35},
+                 {0x252C, 35, 35},
+                 {0x2600, 35, 35},
+                 {0x2603, 35, 35},
                  {0x2606, 35, 35}}) {
     const bench::Bitmap* b = host().BitmapResource(s.id);
     ASSERT_NE(b, nullptr) << std::hex << s.id;
@@ -728,8 +811,14 @@ TEST_F(AutopilotTest, SelectorKnobsAreRoundAndPointAtTheirPositions) {
     uint32_t id;
     double degrees;  // counter-clockwise from pointing right
   };
-  for (Knob k : {Knob{0x2520, 180}, {0x2523, 135}, {0x2526, 90}, {0x2529, 0}, {0x252C, -45},
-                 {0x2600, 135}, {0x2603, 45}, {0x2606, 0}}) {
+  for (Knob k : {Knob{0x2520, 180},
+                 {0x2523, 135},
+                 {0x2526, 90},
+                 {0x2529, 0},
+                 {0x252C, -45},
+                 {0x2600, 135},
+                 {0x2603, 45},
+                 {0x2606, 0}}) {
     SCOPED_TRACE(std::to_string(k.id));
     const bench::Bitmap* b = host().BitmapResource(k.id);
     ASSERT_NE(b, nullptr);
