@@ -39,16 +39,16 @@ void DrawBackground(const std::string& res) {
   Save(c, res, "background.bmp");
 }
 
-// 18 x 56, drawn at (17, 8): rows 0 to 17 stay black; the knob's centre at
-// (10.5, 24.5) lands on the socket's centre and the shaft runs down to the
-// last row, over the DEPLOY label.
+// 18 x 56, drawn at (17, 8): rows 0 to 17 stay black and the knob begins at
+// row 18. Its centre (10.5, 24.5) lands on the socket's centre, and the
+// shaft runs down to the last row, over the DEPLOY label.
 void DrawLever(const std::string& res) {
   Canvas c(18, 56);
   const double kx = 10.5, ky = 24.5;
   c.FillPolygon({{kx - 1.5, ky}, {kx + 1.5, ky}, {kx + 2.5, 55.5}, {kx - 2.5, 55.5}}, Grey(200));
   c.Line(kx + 1.8, ky + 6.0, kx + 2.3, 55.0, Grey(120));  // shaded edge of the shaft
-  c.FillCircleShaded(kx, ky, 6.5, [](double dx, double dy) {
-    double t = std::clamp((dx + dy) / 13.0 + 0.5, 0.0, 1.0);
+  c.FillCircleShaded(kx, ky, 6.6, [](double dx, double dy) {
+    double t = std::clamp((dx + dy) / 13.2 + 0.5, 0.0, 1.0);
     return Mix(Grey(250), Grey(110), t);
   });
   Save(c, res, "lever.bmp");
