@@ -240,7 +240,7 @@ void HeadingSection(Canvas& c) {
 
 void YawAndModeSection(Canvas& c) {
   Label(c, 298, 4, "OFF");
-  Label(c, 341, 4, "ON");
+  Label(c, 340, 4, "ON");
   SelectorTicks(c, 317.5, 36.5, {125.0, 55.0});
   c.FillCircle(318.0, 37.5, 18.5, Grey(26));
   c.TextCentred(317, 57, "YAW DAMPER", kLabel);
@@ -257,7 +257,7 @@ void YawAndModeSection(Canvas& c) {
 // The thumb wheel rolls in a slot between two guide lines; a pointer
 // triangle on each side marks the reading line.
 void VerticalSpeedSection(Canvas& c) {
-  c.TextCentred(394, 4, "VERTICAL SPEED", kLabel);
+  c.TextCentred(397, 4, "VERTICAL SPEED", kLabel);
   TextWindow(c, 355, 16, 75, 18);
   const int x0 = 373, x1 = 398, y0 = 47, y1 = 114;
   c.FillRect(x0 - 2, y0 - 3, x1 + 2, y1 + 3, Grey(20));  // the slot
