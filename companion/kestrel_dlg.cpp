@@ -421,9 +421,9 @@ const DLGTEMPLATE* SettingsTemplate() {
   const DWORD number = ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP;
   w.Dialog(0, 220, 150, "GPS settings");
   w.Item(kButton, BS_GROUPBOX, 6, 4, 208, 26, 0xFFFF, "Mode");
-  w.Item(kButton, BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP, 14, 15, 80, 10, kModeDirect,
+  w.Item(kButton, BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP, 14, 15, 100, 10, kModeDirect,
          "Direct to one destination");
-  w.Item(kButton, BS_AUTORADIOBUTTON, 120, 15, 80, 10, kModeTour, "Tour along the route");
+  w.Item(kButton, BS_AUTORADIOBUTTON, 120, 15, 90, 10, kModeTour, "Tour along the route");
   w.Item(kButton, BS_GROUPBOX | WS_GROUP, 6, 34, 100, 90, 0xFFFF, "Direct");
   w.Item(kButton, check, 14, 46, 88, 10, kCoupleDirect, "Couple autopilot");
   w.Item(kButton, check, 14, 60, 88, 10, kAltHoldDirect, "Hold altitude");
