@@ -5,6 +5,7 @@
 //   gaugebench fuzz (MODULE.gau | --all) [--seed S] [--steps N]
 //   gaugebench play MODULE.gau [ACTION...] [--png FILE] [--format 8|16]
 //                               [--companion-dir DIR] [--track FILE.svg]
+//   gaugebench perf MODULE.gau | --all [FOLDER]  [--json] [--samples N]
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "actions.h"
 #include "flight.h"
 #include "fuzz.h"
+#include "perf.h"
 #include "report.h"
 #include "window.h"
 
@@ -73,6 +75,7 @@ bool ParseOptions(int argc, char** argv, Options* o) {
 
 int main(int argc, char** argv) {
   if (argc >= 2 && std::string(argv[1]) == "window") return bench::WindowMain(argc, argv);
+  if (argc >= 2 && std::string(argv[1]) == "perf") return bench::perf::Main(argc, argv);
   if (argc >= 2 && std::string(argv[1]) == "fuzz") return bench::FuzzMain(argc, argv);
   Options o;
   if (!ParseOptions(argc, argv, &o)) return Usage();
