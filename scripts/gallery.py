@@ -243,8 +243,7 @@ def run_scene(build_dir, section, scene, img_dir, work_dir):
     if section.module == "Kestrel41":
         companion_dir = os.path.join(work_dir, "no-companion")
         if scene.companion is not None:
-            companion_dir = os.path.join(work_dir, "companion-" + str(abs(hash(scene.companion))))
-            os.makedirs(companion_dir, exist_ok=True)
+            companion_dir = tempfile.mkdtemp(prefix="companion-", dir=work_dir)
             for dll in os.listdir(os.path.join(build_dir, "companion")):
                 if dll.lower().endswith(".dll"):
                     shutil.copy(os.path.join(build_dir, "companion", dll), companion_dir)
@@ -297,6 +296,7 @@ def quote(arg):
 STYLE = """
 body { font-family: sans-serif; background: #20242a; color: #e8e8e8; margin: 2em; }
 h1, h2 { font-weight: normal; }
+a { color: #9fd0ff; }
 h2 { border-bottom: 1px solid #556; padding-bottom: .2em; margin-top: 2em; }
 .scene { display: flex; flex-wrap: wrap; gap: 1.5em; }
 figure { background: #2c3138; border: 1px solid #445; padding: .8em; margin: 0; max-width: 100%; }
@@ -308,8 +308,15 @@ code { display: block; font-size: 80%; color: #9fd0ff; white-space: pre-wrap; wo
        margin: .4em 0; }
 ol.events { font-size: 80%; margin: .2em 0; color: #c8e6a0; }
 .none { font-size: 80%; color: #999; }
+details { font-size: 80%; margin-left: 1.5em; }
 .missing, .violation { color: #ff9a80; }
 """
+
+
+def event_item(e, names):
+    name = names.get(e["id"], "unknown event")
+    return (f"<li>0x{e['id']:X} {html.escape(name)}, value {e['value']} "
+            f"<span class=\"none\">({e['from']})</span></li>")
 
 
 def figure_html(pic, names, is_track=False):
@@ -328,13 +335,18 @@ def figure_html(pic, names, is_track=False):
     caption = "SVG track of the flown tour" if is_track else pic["shot"].caption
     out.append(f"<figcaption>{html.escape(caption)}")
     out.append(f"<code>{html.escape(pic['command'])}</code>")
-    if pic["events"]:
+    events = pic["events"]
+    if events:
+        # A long flight sends thousands: the first few stay in view, the rest fold.
+        shown = events if len(events) <= 20 else events[:10]
         out.append('<ol class="events">')
-        for e in pic["events"]:
-            name = names.get(e["id"], "unknown event")
-            out.append(f"<li>0x{e['id']:X} {html.escape(name)}, value {e['value']} "
-                       f"<span class=\"none\">({e['from']})</span></li>")
+        out.extend(event_item(e, names) for e in shown)
         out.append("</ol>")
+        if len(events) > len(shown):
+            out.append(f'<details><summary>{len(events)} events in all: show the other '
+                       f'{len(events) - len(shown)}</summary><ol class="events" start="{len(shown) + 1}">')
+            out.extend(event_item(e, names) for e in events[len(shown):])
+            out.append("</ol></details>")
     else:
         out.append('<div class="none">no events sent</div>')
     out.append("</figcaption></figure>")
