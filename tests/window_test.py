@@ -8,6 +8,7 @@ One window of the lights panel at zoom 3 is started once; the cases then
 click a switch, outline the areas and edit a variable in the side panel, and
 compare what the screen shows with the bench's own drawing of that state.
 """
+import ctypes
 import os
 import re
 import shutil
@@ -44,6 +45,30 @@ def ppm(args):
                          check=True).stdout
     header = re.match(rb"P6\s+(\d+)\s+(\d+)\s+255\s", out)
     return int(header.group(1)), int(header.group(2)), out[header.end():]
+
+
+class CursorImage(ctypes.Structure):
+    _fields_ = [("x", ctypes.c_short), ("y", ctypes.c_short), ("width", ctypes.c_ushort),
+                ("height", ctypes.c_ushort), ("xhot", ctypes.c_ushort), ("yhot", ctypes.c_ushort),
+                ("cursor_serial", ctypes.c_ulong), ("pixels", ctypes.POINTER(ctypes.c_ulong)),
+                ("atom", ctypes.c_ulong), ("name", ctypes.c_char_p)]
+
+
+def cursor_shape(display):
+    """The X server's current cursor: size, hot spot and pixels (XFixes)."""
+    x11 = ctypes.CDLL("libX11.so.6")
+    xfixes = ctypes.CDLL("libXfixes.so.3")
+    x11.XOpenDisplay.restype = ctypes.c_void_p
+    x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+    xfixes.XFixesGetCursorImage.restype = ctypes.POINTER(CursorImage)
+    xfixes.XFixesGetCursorImage.argtypes = [ctypes.c_void_p]
+    dpy = x11.XOpenDisplay(display.encode())
+    try:
+        c = xfixes.XFixesGetCursorImage(dpy).contents
+        pixels = tuple(c.pixels[i] & 0xFFFFFFFF for i in range(c.width * c.height))
+        return (c.width, c.height, c.xhot, c.yhot, pixels)
+    finally:
+        x11.XCloseDisplay(dpy)
 
 
 def free_display():
@@ -179,6 +204,69 @@ class WindowTest(unittest.TestCase):
         self.xdo("key", "Return")
         wait_for("the set in the log", lambda: "set variable 0xE = 1" in self.read_log(), 30)
         self.assertScreenShows(["set:0x0A=1", "set:0x0E=1", "update:1"])
+
+    def cursor_at(self, gx, gy):
+        self.xdo("mousemove", "--window", self.window, str(MARGIN + gx * ZOOM),
+                 str(MARGIN + gy * ZOOM))
+        time.sleep(1.5)  # the window sets the cursor on the next mouse message
+        return cursor_shape(self.env["DISPLAY"])
+
+    def test_5_cursor_follows_the_area_under_it(self):
+        arrow = self.cursor_at(75, 5)  # the title: no area
+        hand = self.cursor_at(17, 40)  # the PANEL switch, a button area
+        self.assertNotEqual(hand, arrow)
+        self.assertEqual(self.cursor_at(75, 40), hand)  # STROB, another button
+        self.assertEqual(self.cursor_at(45, 40), arrow)  # between the switches
+
+
+class StepperCursorTest(unittest.TestCase):
+    """The lamp annunciator's two halves lower and raise its set value: the
+    window shows a down arrow and an up arrow over them."""
+
+    def test_decrease_and_increase_areas_show_down_and_up_arrows(self):
+        n = free_display()
+        env = dict(os.environ, DISPLAY=f":{n}")
+        xvfb = subprocess.Popen(["Xvfb", f":{n}", "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        bench = None
+        try:
+            wait_for("the X server", lambda: os.path.exists(f"/tmp/.X11-unix/X{n}"), 30)
+            bench = subprocess.Popen(
+                [WINE_RUN, BENCH, "window", os.path.join(BUILD_DIR, "gauges", "Greenrow.gau"),
+                 "--zoom", "4", "--exit-after", "300"],
+                env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                stderr=subprocess.DEVNULL, start_new_session=True)
+
+            def xdo(*args):
+                return subprocess.run(["xdotool"] + list(args), capture_output=True, text=True,
+                                      env=env).stdout.strip()
+
+            window = wait_for("the bench window", lambda: xdo("search", "--name", "^gaugebench"))
+            window = window.split()[0]
+            time.sleep(3)
+
+            def cursor_at(gx, gy):
+                xdo("mousemove", "--window", window, str(MARGIN + gx * 4), str(MARGIN + gy * 4))
+                time.sleep(1.5)
+                return cursor_shape(env["DISPLAY"])
+
+            down = cursor_at(20, 45)  # left half (9, 25, 34, 38): CursorDecrease
+            up = cursor_at(60, 45)  # right half (43, 25, 34, 38): CursorIncrease
+            plain = cursor_at(40, 10)  # the lamps: no area
+            # Both arrows are 32 x 32, hot at the tip: top centre for up,
+            # bottom centre for down; one is the other upside down.
+            self.assertEqual(up[:4], (32, 32, 16, 0))
+            self.assertEqual(down[:4], (32, 32, 16, 31))
+            flipped = tuple(p for row in reversed(range(32)) for p in up[4][row * 32:row * 32 + 32])
+            self.assertEqual(down[4], flipped)
+            self.assertNotEqual(plain, up)
+            self.assertNotEqual(plain, down)
+        finally:
+            if bench and bench.poll() is None:
+                os.killpg(bench.pid, signal.SIGTERM)
+                bench.wait(30)
+            xvfb.terminate()
+            xvfb.wait(30)
 
 
 if __name__ == "__main__":
