@@ -86,8 +86,8 @@ AUTOPILOT = Section(
         Shot("ap-master-off", "master off: R switch at OFF, every hold off"),
         AP_HDG, upd(2), Shot("ap-hdg-master-off",
                              "HDG switch clicked with the master off: sends hold off, nothing moves"),
-        AP_MASTER, upd(2), AP_HDG, AP_ALT, upd(2),
-        Shot("ap-holds", "master on (CMD), then HDG and ALT SEL holds on"),
+        AP_MASTER, upd(2), AP_AT_ARM, AP_HDG, AP_ALT, upd(2),
+        Shot("ap-holds", "master on (CMD), A/T armed, then HDG and ALT SEL holds on"),
         AP_IAS, upd(2), Shot("ap-ias", "IAS selected: speed hold on, ATS shows the airspeed target"),
         AP_MACH, upd(2), Shot("ap-mach", "MACH selected: ATS shows the Mach target"),
         AP_ATS_UP, upd(2), Shot("ap-mach-up", "ATS knob right half in Mach mode: Mach target up"),
@@ -95,8 +95,8 @@ AUTOPILOT = Section(
         AP_OFF, AP_APR, upd(2), Shot("ap-apr", "OFF, then APR label: selector at APR"),
         AP_OFF, AP_LOC, upd(2), Shot("ap-loc", "OFF, then LOC label: selector at LOC"),
         AP_OFF, AP_BC, upd(2), Shot("ap-bc", "OFF, then BC label: selector at BC"),
-        AP_YAW_ON, AP_AT_ARM, upd(2),
-        Shot("ap-yaw-at", "YAW DAMPER ON and A/T ARM clicked"),
+        AP_YAW_ON, upd(2), Shot("ap-yaw", "YAW DAMPER ON clicked"),
+        AP_AT_ARM, upd(2), Shot("ap-at-off", "A/T ARM clicked again: disarmed, the speed hold drops"),
     ])])
 
 GLIDESLOPE = Section(
