@@ -27,10 +27,18 @@ struct DetentRow {
   FLOAT64 upper;
   FLOAT64 detent;
 };
+// clang-format off
 const DetentRow kDetents[] = {
-    {2000.0, 0.0},   {4000.0, 1.0},   {6100.0, 2.0},   {8100.0, 5.0},
-    {10200.0, 10.0}, {12200.0, 15.0}, {14300.0, 20.0}, {16300.0, 25.0},
+    { 2000.0,  0.0},
+    { 4000.0,  1.0},
+    { 6100.0,  2.0},
+    { 8100.0,  5.0},
+    {10200.0, 10.0},
+    {12200.0, 15.0},
+    {14300.0, 20.0},
+    {16300.0, 25.0},
 };
+// clang-format on
 constexpr FLOAT64 kFullFlapsDetent = 30.0;
 
 // NaN fails every comparison and lands on the first row, as do negative
