@@ -419,20 +419,41 @@ void* ProfiledLookup(HMODULE module, const char* name, void* fn) {
 
 // Every import the module calls while `run` runs, timed: where an update's
 // or a click's time goes when it goes outside the module.
-std::map<std::string, ImportShare> ProfileImports(Host& host, int per,
-                                                  const std::function<void()>& run) {
+std::map<std::string, ImportShare> ProfileImports(Host& host, int units, int per_unit,
+                                                  const std::function<void()>& run_unit) {
   std::map<std::string, ImportShare> out;
   const double inner_overhead = HookInnerOverheadNs();
   ImportHooks hooks(host.module(), [](const Hook&) { return true; });
-  g_hooks.timing = g_hooks.window = true;
-  run();
-  g_hooks.timing = g_hooks.window = false;
-  for (const Hook& h : g_hooks.hooks) {
-    if (h.window_calls == 0) continue;
+  // Per hook: time per call of the unit, one entry per unit, and calls.
+  std::vector<std::vector<double>> ns;
+  std::vector<int64_t> calls, last_ticks, last_calls;
+  for (int u = 0; u < units; ++u) {
+    g_hooks.timing = g_hooks.window = true;
+    run_unit();
+    g_hooks.timing = g_hooks.window = false;
+    const size_t n = g_hooks.hooks.size();  // lookups may have added hooks
+    ns.resize(n);
+    calls.resize(n, 0);
+    last_ticks.resize(n, 0);
+    last_calls.resize(n, 0);
+    for (size_t i = 0; i < n; ++i) {
+      const Hook& h = g_hooks.hooks[i];
+      int64_t k = h.window_calls - last_calls[i];
+      double t = TicksToNs(static_cast<double>(h.window_ticks - last_ticks[i]));
+      ns[i].push_back(std::max(0.0, t - k * inner_overhead) / per_unit);
+      calls[i] += k;
+      last_ticks[i] = h.window_ticks;
+      last_calls[i] = h.window_calls;
+    }
+  }
+  for (size_t i = 0; i < ns.size(); ++i) {
+    if (calls[i] == 0) continue;
+    const Hook& h = g_hooks.hooks[i];
+    std::vector<double> v = ns[i];
+    v.resize(units, 0.0);  // a hook made late took nothing in the units before it
     ImportShare& share = out[h.dll + "!" + h.name];
-    share.calls = static_cast<double>(h.window_calls) / per;
-    share.ns = std::max(
-        0.0, TicksToNs(static_cast<double>(h.window_ticks)) / per - share.calls * inner_overhead);
+    share.calls = static_cast<double>(calls[i]) / (static_cast<double>(units) * per_unit);
+    share.ns = Percentile(v, 0.5);
   }
   return out;
 }
@@ -671,21 +692,19 @@ std::map<std::string, ImportShare> ProfileOrdinary(Host& host, int updates) {
   TappedServices tap(host);
   g_tap.forward_update = false;
   Rhythm rhythm = FindRhythm(host);
-  const int run = rhythm.period > 0 ? rhythm.period - 1 : updates;
+  const int run = rhythm.period > 0 ? rhythm.period - 1 : 12;
   const int cycles = std::max(1, updates / run);
   RunOrdinary(host, rhythm.until_refresh);
-  return ProfileImports(host, run * cycles, [&] {
-    for (int c = 0; c < cycles; ++c) {
-      if (rhythm.period > 0) {
-        g_hooks.window = false;
-        g_tap.forward_update = true;
-        CallUpdate(host);  // the refresh block, outside the window
-        g_tap.forward_update = false;
-        g_hooks.window = true;
-      }
-      for (int i = 0; i < run; ++i) CallUpdate(host);
-      Tidy(host);
+  return ProfileImports(host, cycles, run, [&] {
+    if (rhythm.period > 0) {
+      g_hooks.window = false;
+      g_tap.forward_update = true;
+      CallUpdate(host);  // the refresh block, outside the window
+      g_tap.forward_update = false;
+      g_hooks.window = true;
     }
+    for (int i = 0; i < run; ++i) CallUpdate(host);
+    Tidy(host);
   });
 }
 
@@ -836,12 +855,10 @@ Figure TimeClicks(Host& host, int samples, int* areas,
     Tidy(host);
     if (s >= 0) ns.push_back(PerCall(t0, t1, static_cast<int>(centres.size())));
   }
-  const int rounds = 4;
-  *imports = ProfileImports(host, rounds * static_cast<int>(centres.size()), [&] {
-    for (int r = 0; r < rounds; ++r) {
-      for (auto [x, y] : centres) host.Click(x, y);
-      Tidy(host);
-    }
+  const int rounds = 8;
+  *imports = ProfileImports(host, rounds, static_cast<int>(centres.size()), [&] {
+    for (auto [x, y] : centres) host.Click(x, y);
+    Tidy(host);
   });
   for (auto [slot, original] : patched) WriteSlot(slot, original);
   return Summarize(ns);
@@ -1101,7 +1118,7 @@ std::string MedianSpread(const json& j, const std::string& prefix) {
 std::string TableFromJson(const json& all) {
   std::string out;
   auto row = [&](const std::vector<std::string>& cells) {
-    static const size_t widths[] = {16, 8, 9, 14, 6, 15, 15, 6, 11, 13, 10};
+    static const size_t widths[] = {18, 8, 9, 14, 8, 15, 15, 6, 11, 19, 9};
     std::string line = "|";
     for (size_t i = 0; i < cells.size(); ++i) {
       line.append(1, ' ');
@@ -1113,8 +1130,9 @@ std::string TableFromJson(const json& all) {
   };
   row({"module", "size KiB", "priv KiB", "update ns", "budget", "eval ns", "baseline ns", "ratio",
        "callbk ns", "click ns", "alloc/GDI"});
-  row({"----------------", "--------", "---------", "--------------", "------", "---------------",
-       "---------------", "------", "-----------", "-------------", "----------"});
+  row({std::string(18, '-'), std::string(8, '-'), std::string(9, '-'), std::string(14, '-'),
+       std::string(8, '-'), std::string(15, '-'), std::string(15, '-'), std::string(6, '-'),
+       std::string(11, '-'), std::string(19, '-'), std::string(9, '-')});
   for (const json& j : all) {
     bool ok = j.value("update_within_budget", false);
     row({j.value("module", std::string("?")), Fixed(Num(j, "size_bytes") / 1024, 1),
@@ -1254,17 +1272,20 @@ json MeasureInChild(const std::string& module, const std::vector<std::string>& p
 // The calibration loops as this build runs them, in ns per iteration.
 std::string EmulatedCalibration() {
   std::string out;
-  for (bool floating : {false, true}) {
+  const char* names[] = {"integer", "floating-point", "trigonometric"};
+  for (CalibrationKind kind :
+       {CalibrationKind::kInteger, CalibrationKind::kFloating, CalibrationKind::kTrigonometric}) {
+    const uint32_t n = CalibrationIterations(kind);
     double best = 1e300;
     volatile uint32_t sink = 0;
     for (int run = 0; run < 3; ++run) {
       int64_t t0 = Now();
-      sink = sink ^ CalibrationLoop(kCalibrationIterations / 10, floating);
+      sink = sink ^ CalibrationLoop(n, kind);
       int64_t t1 = Now();
       best = std::min(best, TicksToNs(static_cast<double>(t1 - t0)));
     }
-    out += std::string(floating ? "floating-point" : "integer") +
-           " loop: " + Fixed(best / (kCalibrationIterations / 10), 3) + " ns per iteration\n";
+    out += std::string(names[static_cast<int>(kind)]) + " loop: " + Fixed(best / n, 3) +
+           " ns per iteration\n";
   }
   return out;
 }

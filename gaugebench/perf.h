@@ -11,6 +11,7 @@
 #pragma once
 #endif
 
+#include <cmath>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -111,22 +112,32 @@ std::string ToTable(const std::vector<ModuleFigures>& all);
 // The command: argv as main() received it, argv[1] == "perf".
 int Main(int argc, char** argv);
 
-// Two fixed loops, one of integer and one of floating-point work, the same
-// in every build, for comparing this machine's emulated 32-bit code with
-// native code (floating point suffers most under emulation).
-inline uint32_t CalibrationLoop(uint32_t iterations, bool floating) {
+// Fixed loops of integer, floating-point and trigonometric work, the same in
+// every build, for comparing this machine's emulated 32-bit code with native
+// code (floating point suffers most under emulation).
+enum class CalibrationKind { kInteger, kFloating, kTrigonometric };
+
+inline uint32_t CalibrationLoop(uint32_t iterations, CalibrationKind kind) {
   uint32_t h = 2166136261u;
   double x = 0.5;
   for (uint32_t i = 0; i < iterations; ++i) {
-    if (floating) {
-      x = x * 0.999 + static_cast<double>(i & 1023) * 1e-3;
-    } else {
-      h = (h ^ i) * 16777619u;
+    switch (kind) {
+      case CalibrationKind::kInteger:
+        h = (h ^ i) * 16777619u;
+        break;
+      case CalibrationKind::kFloating:
+        x = x * 0.999 + static_cast<double>(i & 1023) * 1e-3;
+        break;
+      case CalibrationKind::kTrigonometric:
+        x = std::sin(x + 1e-3) * 0.5 + std::cos(x) * 0.25;
+        break;
     }
   }
-  return h ^ static_cast<uint32_t>(x);
+  return h ^ static_cast<uint32_t>(x * 1000);
 }
-constexpr uint32_t kCalibrationIterations = 20000000;
+inline uint32_t CalibrationIterations(CalibrationKind kind) {
+  return kind == CalibrationKind::kTrigonometric ? 200000 : 2000000;
+}
 
 }  // namespace bench::perf
 
@@ -137,17 +148,20 @@ constexpr uint32_t kCalibrationIterations = 20000000;
 #include <cstdio>
 int main() {
   using clock = std::chrono::steady_clock;
+  using bench::perf::CalibrationKind;
   uint32_t sink = 0;
-  for (bool floating : {false, true}) {
+  const char* names[] = {"integer", "floating-point", "trigonometric"};
+  for (CalibrationKind kind :
+       {CalibrationKind::kInteger, CalibrationKind::kFloating, CalibrationKind::kTrigonometric}) {
+    const uint32_t n = bench::perf::CalibrationIterations(kind);
     double best = 1e300;
     for (int run = 0; run < 5; ++run) {
       auto t0 = clock::now();
-      sink ^= bench::perf::CalibrationLoop(bench::perf::kCalibrationIterations, floating);
+      sink ^= bench::perf::CalibrationLoop(n, kind);
       double ns = std::chrono::duration<double, std::nano>(clock::now() - t0).count();
       if (ns < best) best = ns;
     }
-    std::printf("%s loop: %.3f ns per iteration\n", floating ? "floating-point" : "integer",
-                best / bench::perf::kCalibrationIterations);
+    std::printf("%s loop: %.3f ns per iteration\n", names[static_cast<int>(kind)], best / n);
   }
   return sink == 0x12345678u;
 }
