@@ -257,8 +257,9 @@ bool WriteTrackSvg(const FlightTrack& track, const std::vector<RouteItem>& route
     pr.lat0 = (la0 + la1) / 2;
     pr.lon0 = (lo0 + lo1) / 2;
     pr.cosLat = std::max(std::cos(Radians(pr.lat0)), 0.01);
-    const double w = std::max((lo1 - lo0) * 60.0 * pr.cosLat, 2.0);
-    const double h = std::max((la1 - la0) * 60.0, 2.0);
+    // Room for the 1 nm rings and the labels around the outermost points.
+    const double w = std::max((lo1 - lo0) * 60.0 * pr.cosLat, 2.0) + 3.0;
+    const double h = std::max((la1 - la0) * 60.0, 2.0) + 3.0;
     pr.scale = (size - 2 * pr.margin) / std::max(w, h);
     pr.minX = (lo0 - pr.lon0) * 60.0 * pr.cosLat - (w - (lo1 - lo0) * 60.0 * pr.cosLat) / 2;
     pr.maxY = (la1 - pr.lat0) * 60.0 + (h - (la1 - la0) * 60.0) / 2;
