@@ -39,8 +39,8 @@ class Sweep {
 
   void Learn() {
     std::set<uint32_t> element_vars;
-    std::set<double> thresholds = {0,   1,   2,    3,    4,     5,     10,         13, 100,
-                                   180, 360, 1000, 9999, 32767, 65536, 2147483647.0};
+    std::set<double> thresholds = {0,   1,   2,   3,    4,    5,     10,    13,
+                                   100, 180, 360, 1000, 9999, 32767, 65536, 2147483647.0};
     for (const ElementView& v : host_.Elements()) {
       ElementHeader* e = v.element;
       auto add = [&](const ModuleVar& m) {
@@ -122,10 +122,10 @@ class Sweep {
   }
 
   double Value(double current) {
-    static const double specials[] = {NAN,       -NAN,     INFINITY, -INFINITY,
-                                      0.0,       -0.0,     DBL_TRUE_MIN, -DBL_TRUE_MIN,
-                                      DBL_MIN / 3, 1e300, -1e300,   DBL_MAX,
-                                      -DBL_MAX,  2147483648.0, -2147483649.0, 4294967296.0};
+    static const double specials[] = {NAN,         -NAN,         INFINITY,      -INFINITY,
+                                      0.0,         -0.0,         DBL_TRUE_MIN,  -DBL_TRUE_MIN,
+                                      DBL_MIN / 3, 1e300,        -1e300,        DBL_MAX,
+                                      -DBL_MAX,    2147483648.0, -2147483649.0, 4294967296.0};
     std::uniform_real_distribution<double> unit(-1.0, 1.0);
     switch (Pick(5)) {
       case 0:

@@ -19,13 +19,13 @@ struct FuzzOptions {
 
 struct FuzzResult {
   bool loaded = false;
-  std::string error;  // why the module could not be started
+  std::string error;   // why the module could not be started
   bool found = false;  // anything wrong at all
   uint64_t steps_run = 0;
   uint64_t failing_step = 0;  // 1-based index of the step that caused the finding
   std::vector<std::string> findings;
   std::vector<std::string> actions;  // the `play` actions of steps 1..failing_step
-  std::string replay;  // a command that replays the failing sequence
+  std::string replay;                // a command that replays the failing sequence
 };
 
 // Runs the sweep in this process. Actions are recorded for replay only while

@@ -253,7 +253,7 @@ void SetModuleRange(HMODULE module) {
 std::string FaultName(DWORD code) {
   switch (code) {
     case EXCEPTION_ACCESS_VIOLATION: return "access violation";
-    case EXCEPTION_ILLEGAL_INSTRUCTION: return "illegal instruction (undefined-behaviour trap)";
+    case EXCEPTION_ILLEGAL_INSTRUCTION: return "illegal instruction (an undefined-behaviour trap)";
     case EXCEPTION_INT_DIVIDE_BY_ZERO: return "integer division by zero";
     case EXCEPTION_STACK_OVERFLOW: return "stack overflow";
     case EXCEPTION_BREAKPOINT: return "breakpoint";

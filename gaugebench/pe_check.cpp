@@ -71,14 +71,16 @@ std::string Lower(std::string s) {
 
 void ReadExports(const Image& img, uint32_t rva, uint32_t size, PeFacts* f) {
   uint64_t dir;
-  if (rva == 0 || !img.Offset(rva, &dir)) return;
+  if (rva == 0) return;
+  if (!img.Offset(rva, &dir))
+    return f->damage.push_back("the export directory lies outside the file");
   uint32_t names = std::min<uint32_t>(img.U32(dir + 24), kMaxEntries);
   uint32_t functions = img.U32(dir + 20);
   uint64_t addr_table, name_table, ordinal_table;
-  if (names && (!img.Offset(img.U32(dir + 28), &addr_table) ||
-                !img.Offset(img.U32(dir + 32), &name_table) ||
-                !img.Offset(img.U32(dir + 36), &ordinal_table)))
-    return;
+  if (names &&
+      (!img.Offset(img.U32(dir + 28), &addr_table) || !img.Offset(img.U32(dir + 32), &name_table) ||
+       !img.Offset(img.U32(dir + 36), &ordinal_table)))
+    return f->damage.push_back("the export tables lie outside the file");
   for (uint32_t i = 0; i < names; ++i) {
     PeExport e;
     e.name = img.Name(img.U32(name_table + 4 * i));
@@ -93,13 +95,18 @@ void ReadExports(const Image& img, uint32_t rva, uint32_t size, PeFacts* f) {
 
 void ReadImports(const Image& img, uint32_t rva, PeFacts* f) {
   uint64_t desc;
-  if (rva == 0 || !img.Offset(rva, &desc)) return;
+  if (rva == 0) return;
+  if (!img.Offset(rva, &desc))
+    return f->damage.push_back("the import directory lies outside the file");
   for (size_t d = 0; d < kMaxEntries && img.Has(desc, 20); ++d, desc += 20) {
     uint32_t lookup = img.U32(desc), name = img.U32(desc + 12), thunks = img.U32(desc + 16);
     if (lookup == 0 && name == 0 && thunks == 0) break;
     std::string dll = img.Name(name);
     uint64_t t;
-    if (!img.Offset(lookup ? lookup : thunks, &t)) continue;
+    if (!img.Offset(lookup ? lookup : thunks, &t)) {
+      f->damage.push_back("the import names of " + dll + " lie outside the file");
+      continue;
+    }
     for (size_t i = 0; i < kMaxEntries && img.Has(t, 4); ++i, t += 4) {
       uint32_t v = img.U32(t);
       if (v == 0) break;
@@ -130,26 +137,43 @@ void ReadTls(const Image& img, uint32_t rva, uint32_t image_base, PeFacts* f) {
 // C runtime's formatted printing, mathematics and the memory routines the
 // compiler emits calls to.
 const std::set<std::string>& GaugeAllowList(const std::string& dll) {
-  static const std::set<std::string> kernel32 = {
-      "LoadLibraryA", "GetProcAddress", "FreeLibrary", "GlobalAlloc",
-      "GlobalLock",   "GlobalUnlock",   "GlobalFree"};
-  static const std::set<std::string> user32 = {"SetRect", "DrawTextExA", "MessageBeep",
-                                               "wsprintfA", "wvsprintfA"};
-  static const std::set<std::string> gdi32 = {
-      "CreateCompatibleDC", "CreateDIBSection", "CreatePalette", "SelectPalette",
-      "RealizePalette",     "SelectObject",     "DeleteObject",  "DeleteDC",
-      "CreateFontA",        "CreateSolidBrush", "CreateRectRgn", "CreateRoundRectRgn",
-      "FillRgn",            "CreatePen",        "MoveToEx",      "LineTo",
-      "SetBkMode",          "SetBkColor",       "SetTextColor",  "GetDIBits"};
+  static const std::set<std::string> kernel32 = {"LoadLibraryA", "GetProcAddress", "FreeLibrary",
+                                                 "GlobalAlloc",  "GlobalLock",     "GlobalUnlock",
+                                                 "GlobalFree"};
+  static const std::set<std::string> user32 = {"SetRect", "DrawTextExA", "MessageBeep", "wsprintfA",
+                                               "wvsprintfA"};
+  static const std::set<std::string> gdi32 = {"CreateCompatibleDC",
+                                              "CreateDIBSection",
+                                              "CreatePalette",
+                                              "SelectPalette",
+                                              "RealizePalette",
+                                              "SelectObject",
+                                              "DeleteObject",
+                                              "DeleteDC",
+                                              "CreateFontA",
+                                              "CreateSolidBrush",
+                                              "CreateRectRgn",
+                                              "CreateRoundRectRgn",
+                                              "FillRgn",
+                                              "CreatePen",
+                                              "MoveToEx",
+                                              "LineTo",
+                                              "SetBkMode",
+                                              "SetBkColor",
+                                              "SetTextColor",
+                                              "GetDIBits"};
   static const std::set<std::string> msvcrt = {
       // formatted printing
       "sprintf", "_snprintf", "vsprintf", "_vsnprintf",
       // mathematics
-      "sin", "cos", "tan", "asin", "acos", "atan", "atan2", "pow", "fmod", "ceil", "floor",
-      "sqrt", "fabs", "exp", "log", "log10", "modf", "frexp", "ldexp", "_hypot", "_finite",
-      "_isnan", "_copysign",
+      "sin", "cos", "tan", "asin", "acos", "atan", "atan2", "pow", "fmod", "ceil", "floor", "sqrt",
+      "fabs", "exp", "log", "log10", "modf", "frexp", "ldexp", "_hypot", "_finite", "_isnan",
+      "_copysign",
       // memory and string routines the compiler emits
-      "memcpy", "memmove", "memset", "memcmp", "strlen"};
+      "memcpy", "memmove", "memset", "memcmp", "strlen",
+      // what the toolchain's own sine, cosine and power routines refer to
+      // for reporting domain errors; both are in every msvcrt.dll
+      "_errno", "__setusermatherr"};
   static const std::set<std::string> none;
   std::string d = Lower(dll);
   if (d == "kernel32.dll") return kernel32;
@@ -164,20 +188,22 @@ const std::set<std::string>& GaugeAllowList(const std::string& dll) {
 const std::set<std::string>& CompanionExtras(const std::string& dll) {
   static const std::set<std::string> kernel32 = {
       "GetPrivateProfileStringA", "WritePrivateProfileStringA", "GetPrivateProfileIntA",
-      "GetModuleFileNameA",       "GetModuleHandleA",           "DisableThreadLibraryCalls",
-      "lstrcpyA",                 "lstrcpynA",                  "lstrcatA",
-      "lstrlenA",                 "lstrcmpiA"};
-  static const std::set<std::string> user32 = {
-      "DialogBoxParamA",    "DialogBoxIndirectParamA", "EndDialog",
-      "GetDlgItem",         "GetDlgItemTextA",         "SetDlgItemTextA",
-      "GetDlgItemInt",      "SetDlgItemInt",           "SendDlgItemMessageA",
-      "SendMessageA",       "CheckDlgButton",          "IsDlgButtonChecked",
-      "CheckRadioButton",   "EnableWindow",            "SetWindowTextA",
-      "MessageBoxA",        "GetActiveWindow",         "SetFocus"};
-  static const std::set<std::string> msvcrt = {"strcpy", "strncpy", "strcat", "strncat",
-                                               "strcmp", "strncmp", "strchr", "strrchr",
-                                               "atof",   "atoi",    "strtod",  "strtol",
-                                               "sscanf", "_stricmp"};
+      "GetModuleFileNameA", "GetModuleHandleA", "DisableThreadLibraryCalls", "lstrcpyA",
+      "lstrcpynA", "lstrcatA", "lstrlenA", "lstrcmpiA",
+      // the switch that keeps its dialogs closed when run without a desktop
+      "GetEnvironmentVariableA"};
+  static const std::set<std::string> user32 = {"DialogBoxParamA",     "DialogBoxIndirectParamA",
+                                               "EndDialog",           "GetDlgItem",
+                                               "GetDlgItemTextA",     "SetDlgItemTextA",
+                                               "GetDlgItemInt",       "SetDlgItemInt",
+                                               "SendDlgItemMessageA", "SendMessageA",
+                                               "CheckDlgButton",      "IsDlgButtonChecked",
+                                               "CheckRadioButton",    "EnableWindow",
+                                               "SetWindowTextA",      "MessageBoxA",
+                                               "GetActiveWindow",     "SetFocus"};
+  static const std::set<std::string> msvcrt = {"strcpy",  "strncpy", "strcat",  "strncat", "strcmp",
+                                               "strncmp", "strchr",  "strrchr", "atof",    "atoi",
+                                               "strtod",  "strtol",  "sscanf",  "_stricmp"};
   static const std::set<std::string> none;
   std::string d = Lower(dll);
   if (d == "kernel32.dll") return kernel32;
@@ -247,14 +273,15 @@ PeFacts ReadPeFile(const std::string& path) {
     f.error = "cannot open " + path;
     return f;
   }
-  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                             std::istreambuf_iterator<char>());
   return ParsePe(bytes);
 }
 
 PeRole RoleOfFile(const std::string& path) {
   std::string p = Lower(path);
   return p.size() > 4 && p.compare(p.size() - 4, 4, ".gau") == 0 ? PeRole::kGaugeModule
-                                                                  : PeRole::kCompanion;
+                                                                 : PeRole::kCompanion;
 }
 
 std::vector<std::string> CheckPe(const PeFacts& f, PeRole role) {
@@ -263,6 +290,7 @@ std::vector<std::string> CheckPe(const PeFacts& f, PeRole role) {
   auto version = [](uint16_t major, uint16_t minor) {
     return std::to_string(major) + "." + std::to_string(minor);
   };
+  for (const std::string& d : f.damage) out.push_back("damaged: " + d);
   if (!f.dll) out.push_back("not marked as a DLL");
   if (f.tls)
     out.push_back("has a TLS directory (" + std::to_string(f.tls_callbacks) +
@@ -295,10 +323,10 @@ std::vector<std::string> CheckPe(const PeFacts& f, PeRole role) {
 
   for (const PeImport& imp : f.imports) {
     std::string d = Lower(imp.dll);
-    bool library_ok = d == "kernel32.dll" || d == "user32.dll" || d == "gdi32.dll" ||
-                      d == "msvcrt.dll";
-    std::string what = imp.function.empty() ? "ordinal " + std::to_string(imp.ordinal)
-                                            : imp.function;
+    bool library_ok =
+        d == "kernel32.dll" || d == "user32.dll" || d == "gdi32.dll" || d == "msvcrt.dll";
+    std::string what =
+        imp.function.empty() ? "ordinal " + std::to_string(imp.ordinal) : imp.function;
     if (!library_ok) {
       out.push_back("imports " + what + " from " + imp.dll +
                     ", a library the simulator's folder does not have");

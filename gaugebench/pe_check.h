@@ -34,6 +34,7 @@ struct PeFacts {
   bool relocations = false;
   std::vector<PeExport> exports;
   std::vector<PeImport> imports;
+  std::vector<std::string> damage;  // tables the headers point to that cannot be read
 };
 
 // What kind of binary the file is meant to be; each has its own allow-list.
