@@ -187,14 +187,15 @@ TEST_F(FlightTest, CoupledTourInACrosswindIsFlownToItsEnd) {
   ASSERT_EQ(Get(var::kApHeadingHold), 1);
   ASSERT_EQ(Get(var::kApAltitudeHold), 1);
 
-  // Fly until the last item lies well behind, or for at most 20 minutes.
+  // Fly until the last item lies behind (the gauge then circles it), or for
+  // at most 20 minutes.
   const Item& last = kTour[std::size(kTour) - 1];
   double closest_last = 1e9;
-  for (int minute = 0; minute < 20; ++minute) {
-    Play({"fly:60"});
+  for (int chunk = 0; chunk < 120; ++chunk) {
+    Play({"fly:10"});
     double d = DistanceNm(Lat(), Lon(), last.lat, last.lon);
     closest_last = std::min(closest_last, d);
-    if (closest_last < 1 && d > closest_last + 1) break;
+    if (closest_last < 1 && d > closest_last + 0.5) break;
   }
 
   // Each item passed within 1 nm, in the order of the tour.
