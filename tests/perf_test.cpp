@@ -7,11 +7,15 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <fstream>
+#include <memory>
 #include <nlohmann/json.hpp>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "bench_fixture.h"
+#include "companion_dir.h"
 
 namespace {
 
@@ -24,15 +28,25 @@ bool Exists(const std::string& path) {
   return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-void UseCompanionFolder() { SetDllDirectoryA(COMPANION_DIR); }
+// The GPS's clicks make its companion library rewrite its settings file, so
+// each test gets a private copy of the library and of the shipped settings.
+std::unique_ptr<testing_support::CompanionDir> PrivateCompanion() {
+  std::ifstream in(std::string(SOURCE_DIR) + "/companion/KestrelDlg.ini");
+  std::stringstream ini;
+  ini << in.rdbuf();
+  auto dir = std::make_unique<testing_support::CompanionDir>(ini.str());
+  EXPECT_TRUE(dir->ok()) << "cannot make a private companion folder";
+  return dir;
+}
 
 class PerfTest : public ::testing::TestWithParam<const char*> {
  protected:
   void SetUp() override {
-    UseCompanionFolder();
+    companion_ = PrivateCompanion();
     path_ = testing_support::GaugePath(GetParam());
     if (!Exists(path_)) GTEST_SKIP() << path_ << " is not built";
   }
+  std::unique_ptr<testing_support::CompanionDir> companion_;
   std::string path_;
 };
 
@@ -96,7 +110,7 @@ INSTANTIATE_TEST_SUITE_P(EveryModule, PerfTest, ::testing::ValuesIn(kModules),
 // The GPS is the one gauge with a refresh block: the tool must find its
 // rhythm (every 13th update) rather than treat every update alike.
 TEST(PerfRhythm, GpsRefreshBlockIsFoundEveryThirteenthUpdate) {
-  UseCompanionFolder();
+  auto companion = PrivateCompanion();
   std::string path = testing_support::GaugePath("Kestrel41");
   if (!Exists(path)) GTEST_SKIP() << path << " is not built";
   bench::perf::Settings settings;
@@ -113,7 +127,7 @@ TEST(PerfRhythm, GpsRefreshBlockIsFoundEveryThirteenthUpdate) {
 // The detector itself: the GPS refresh block makes its font, brushes, pens
 // and regions anew every time, so counting refresh blocks too must find them.
 TEST(PerfRhythm, RefreshBlockCreationsAreSeenWhenCounted) {
-  UseCompanionFolder();
+  auto companion = PrivateCompanion();
   std::string path = testing_support::GaugePath("Kestrel41");
   if (!Exists(path)) GTEST_SKIP() << path << " is not built";
   bench::perf::AllocationCheck c;
