@@ -1082,6 +1082,7 @@ json ToJsonObject(const ModuleFigures& f) {
   j["click_areas"] = f.click_areas;
   j["update_imports"] = shares(f.update_imports);
   j["click_imports"] = shares(f.click_imports);
+  j["eval_imports"] = shares(f.eval_imports);
   j["ordinary_updates_checked"] = f.ordinary.updates;
   j["ordinary_update_allocations"] = f.ordinary.allocation_calls;
   j["ordinary_update_gdi_creations"] = f.ordinary.gdi_creations;
@@ -1290,6 +1291,40 @@ std::string EmulatedCalibration() {
   return out;
 }
 
+// A new temporary folder holding the libraries and settings files of
+// `folder`; empty when it cannot be made.
+std::string PrivateCopy(const std::string& folder) {
+  char base[MAX_PATH], name[MAX_PATH];
+  if (!GetTempPathA(MAX_PATH, base) || !GetTempFileNameA(base, "prf", 0, name)) return "";
+  DeleteFileA(name);
+  if (!CreateDirectoryA(name, nullptr)) return "";
+  for (const char* pattern : {"\\*.dll", "\\*.ini"}) {
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((folder + pattern).c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE) continue;
+    do {
+      if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        CopyFileA((folder + "\\" + fd.cFileName).c_str(),
+                  (std::string(name) + "\\" + fd.cFileName).c_str(), FALSE);
+    } while (FindNextFileA(h, &fd));
+    FindClose(h);
+  }
+  return name;
+}
+
+void RemoveCopy(const std::string& folder) {
+  WIN32_FIND_DATAA fd;
+  HANDLE h = FindFirstFileA((folder + "\\*").c_str(), &fd);
+  if (h != INVALID_HANDLE_VALUE) {
+    do {
+      if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        DeleteFileA((folder + "\\" + fd.cFileName).c_str());
+    } while (FindNextFileA(h, &fd));
+    FindClose(h);
+  }
+  RemoveDirectoryA(folder.c_str());
+}
+
 int PerfUsage() {
   std::fprintf(
       stderr,
@@ -1328,6 +1363,14 @@ bool MeasureModule(const std::string& path, const Settings& settings, ModuleFigu
   std::vector<Callback> callbacks = CallbacksOf(host);
   f->callback_count = static_cast<int>(callbacks.size());
   f->eval = TimeEvaluation(host, samples);
+  {
+    auto evaluate = reinterpret_cast<void(__stdcall*)(ElementHeader*)>(
+        static_cast<void**>(host.import_table()[0].pointer)[27]);
+    f->eval_imports = ProfileImports(host, 40, 5, [&] {
+      for (int i = 0; i < 5; ++i) evaluate(host.root());
+      Tidy(host);
+    });
+  }
   std::vector<void**> fields = CallbackFields(host);
   std::vector<void*> saved;
   for (void** field : fields) {
@@ -1383,7 +1426,7 @@ std::string ToTable(const std::vector<ModuleFigures>& all) {
 
 int Main(int argc, char** argv) {
   std::string module, folder, companion;
-  bool all = false, as_json = false, calibrate = false;
+  bool all = false, as_json = false, calibrate = false, as_is = false;
   Settings settings;
   std::vector<std::string> pass_on;
   for (int i = 2; i < argc; ++i) {
@@ -1401,7 +1444,9 @@ int Main(int argc, char** argv) {
       pass_on.insert(pass_on.end(), {"--samples", argv[i]});
     } else if (a == "--companion-dir" && i + 1 < argc) {
       companion = argv[++i];
-      pass_on.insert(pass_on.end(), {"--companion-dir", companion});
+    } else if (a == "--companion-as-is" && i + 1 < argc) {  // a copy the parent made
+      companion = argv[++i];
+      as_is = true;
     } else if (a.rfind("--", 0) == 0 || !module.empty()) {
       return PerfUsage();
     } else {
@@ -1422,7 +1467,23 @@ int Main(int argc, char** argv) {
         break;
       }
   }
-  if (!companion.empty()) SetDllDirectoryA(companion.c_str());
+  // The GPS's clicks make its companion rewrite its settings file: they run
+  // against a copy, so that timing never changes the pilot's settings.
+  std::string copy;
+  if (!companion.empty() && !as_is) {
+    copy = PrivateCopy(companion);
+    if (!copy.empty()) companion = copy;
+  }
+  if (!companion.empty()) {
+    SetDllDirectoryA(companion.c_str());
+    pass_on.insert(pass_on.end(), {"--companion-as-is", companion});
+  }
+  struct Cleanup {
+    std::string folder;
+    ~Cleanup() {
+      if (!folder.empty()) RemoveCopy(folder);
+    }
+  } cleanup{copy};
 
   if (!all) {
     ModuleFigures f;

@@ -79,9 +79,11 @@ struct ModuleFigures {
   int element_count = 0;
   Figure click;  // host click delivery and the gauge's mouse callback
   int click_areas = 0;
-  // Library calls the module makes, per ordinary update and per click.
+  // Library calls the module makes, per ordinary update, per click and per
+  // evaluation (its callbacks).
   std::map<std::string, ImportShare> update_imports;
   std::map<std::string, ImportShare> click_imports;
+  std::map<std::string, ImportShare> eval_imports;  // per evaluation of the tree
 
   double update_budget_ns = 0;
   AllocationCheck ordinary;
