@@ -436,7 +436,12 @@ TEST_F(GpsTest, RunsWithoutTheCompanionAndPicksItUpWhenItAppears) {
   EXPECT_TRUE(Take().empty());
   Press(kInf);
   EXPECT_TRUE(Take().empty());
-  Press(kDlg);  // no dialog; the coupling comes out off
+  Press(kAp);  // the coupling button still works; no destination, heading 0
+  EXPECT_EQ(Take(),
+            (Events{{event::kApOn, 0}, {event::kGpsHeadingHoldOn, 0}, {event::kApHeadingSet, 0}}));
+  Press(kDlg);  // only a beep: the autopilot is left as it is
+  EXPECT_TRUE(Take().empty());
+  Press(kAp);
   EXPECT_EQ(Take(), kRelease);
   Press(kPrev);
   Press(kNext);

@@ -22,17 +22,19 @@ void ReloadLegAfterChange() {
 
 // DLG: hands the settings and the aircraft position to the companion, shows
 // its dialog, takes the result back and couples or releases accordingly.
+// Without the library the button only beeps: it has no settings to apply,
+// and re-deciding the coupling from an empty record would switch off an
+// autopilot the pilot engaged.
 int32_t GAUGE_CALL SettingsClick(uint32_t, uint32_t) {
   MessageBeep(0);
-  if (CompanionLoaded()) {
-    if (CompanionHas("KestrelSetData")) {
-      state.currentItem.aircraftLatitude = Read(latitudeVar);
-      state.currentItem.aircraftLongitude = Read(longitudeVar);
-      CompanionSetData(&state.currentItem);
-    }
-    CompanionSettingDialog(&state.currentItem);
-    CompanionGetData(&state.currentItem);
+  if (!CompanionLoaded()) return kClickTaken;
+  if (CompanionHas("KestrelSetData")) {
+    state.currentItem.aircraftLatitude = Read(latitudeVar);
+    state.currentItem.aircraftLongitude = Read(longitudeVar);
+    CompanionSetData(&state.currentItem);
   }
+  CompanionSettingDialog(&state.currentItem);
+  CompanionGetData(&state.currentItem);
   state.apCoupled = AutopilotCoupled() ? 1 : 0;
   if (state.apCoupled == 1) {
     EngageCoupling();
