@@ -285,6 +285,17 @@ TEST_F(GpsTest, HeadingIsRefreshedOnEveryThirteenthUpdateWhileCoupled) {
   EXPECT_EQ(Take(), kHeadingNorth);
 }
 
+// Due north is 359.5 before the wind; 10 knots from 6.19 degrees at 100
+// knots carries it past north to 0.35, which goes out rounded up to 1.
+TEST_F(GpsTest, HeadingJustPastNorthAfterTheWindIsSentAsOne) {
+  Settings s;
+  s.coupleDirect = 1;
+  Companion(Ini(s));
+  StartGps();
+  Play({"set:0x3D=100", "set:0x157=10", "set:0x158=6.19", "update:12"});
+  EXPECT_EQ(Take(), (Events{{event::kGpsHeadingHoldOn, 0}, {event::kApHeadingSet, 1}}));
+}
+
 TEST_F(GpsTest, PrevAndNextReissueTheAutopilot) {
   Settings off;
   Settings on;
