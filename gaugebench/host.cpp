@@ -811,11 +811,71 @@ void Host::DrawElement(Picture& pic, const ElementView& v) {
   }
 }
 
+namespace {
+
+// 3 x 5 digits for text boxes too small for any outline font to stay legible
+// (the flaps readout shows two digits in 8 x 8 pixels). Rows top down, bit 2
+// the leftmost column.
+const uint8_t* TinyGlyph(char c) {
+  static const uint8_t kDigits[10][5] = {
+      {7, 5, 5, 5, 7}, {2, 6, 2, 2, 7}, {7, 1, 7, 4, 7}, {7, 1, 3, 1, 7}, {5, 5, 7, 1, 1},
+      {7, 4, 7, 1, 7}, {7, 4, 7, 5, 7}, {7, 1, 1, 2, 2}, {7, 5, 7, 5, 7}, {7, 5, 7, 1, 7}};
+  static const uint8_t kSpace[5] = {0, 0, 0, 0, 0};
+  static const uint8_t kMinus[5] = {0, 0, 7, 0, 0};
+  static const uint8_t kDot[5] = {0, 0, 0, 0, 2};
+  if (c >= '0' && c <= '9') return kDigits[c - '0'];
+  if (c == ' ') return kSpace;
+  if (c == '-') return kMinus;
+  if (c == '.') return kDot;
+  return nullptr;
+}
+
+bool TinyFontCovers(const std::string& text) {
+  for (char c : text)
+    if (!TinyGlyph(c)) return false;
+  return true;
+}
+
+// Draws text centred in a w x h box with the 3 x 5 digits, 4 pixels apart.
+void DrawTinyText(Picture& pic, const std::string& text, int x0, int y0, int w, int h,
+                  Rgb8 fore, Rgb8 back, bool transparent) {
+  if (!transparent || !IsBlack(back))
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) pic.Set(x0 + x, y0 + y, back);
+  int width = static_cast<int>(text.size()) * 4 - 1;
+  int left = x0 + (w - width) / 2, top = y0 + (h - 5) / 2;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const uint8_t* glyph = TinyGlyph(text[i]);
+    for (int row = 0; row < 5; ++row)
+      for (int col = 0; col < 3; ++col)
+        if (glyph[row] & (4 >> col)) {
+          int x = left + static_cast<int>(i) * 4 + col, y = top + row;
+          if (x >= x0 && x < x0 + w && y >= y0 && y < y0 + h) pic.Set(x, y, fore);
+        }
+  }
+}
+
+Rgb8 ColorOf(uint32_t colorref) {
+  return {static_cast<uint8_t>(colorref & 0xFF), static_cast<uint8_t>((colorref >> 8) & 0xFF),
+          static_cast<uint8_t>((colorref >> 16) & 0xFF)};
+}
+
+}  // namespace
+
 void Host::DrawString(Picture& pic, StringElement* s, int x0, int y0) {
   std::optional<std::string> text = TextOf(&s->header);
   int w = static_cast<int>(std::min<uint32_t>(s->box_width, 2048));
   int h = static_cast<int>(std::min<uint32_t>(s->box_height, 2048));
   if (!text || w <= 0 || h <= 0) return;
+  // A fixed-pitch face whose char_count characters fit the box.
+  uint32_t chars = std::max<uint32_t>(1, std::min<uint32_t>(s->char_count, 256));
+  int height = std::min(h, static_cast<int>(w / (chars * 0.6)));
+  const bool transparent = (s->header.image_flags & 1) != 0;
+  if (height < 9 && TinyFontCovers(*text)) {
+    DrawTinyText(pic, *text, x0, y0, w, h, ColorOf(s->fore_color), ColorOf(s->back_color),
+                 transparent);
+    return;
+  }
   HDC dc = CreateCompatibleDC(nullptr);
   BITMAPINFO bi{};
   bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
@@ -831,9 +891,6 @@ void Host::DrawString(Picture& pic, StringElement* s, int x0, int y0) {
     return;
   }
   HGDIOBJ old_bmp = SelectObject(dc, bmp);
-  // A fixed-pitch face whose char_count characters fit the box.
-  uint32_t chars = std::max<uint32_t>(1, std::min<uint32_t>(s->char_count, 256));
-  int height = std::min(h, static_cast<int>(w / (chars * 0.6)));
   char face[33];
   std::memcpy(face, s->font_name, 32);
   face[32] = '\0';
@@ -848,7 +905,6 @@ void Host::DrawString(Picture& pic, StringElement* s, int x0, int y0) {
   SetTextColor(dc, s->fore_color & 0xFFFFFF);
   DrawTextA(dc, text->c_str(), static_cast<int>(text->size()), &rc, s->text_format | DT_NOPREFIX);
   GdiFlush();
-  const bool transparent = (s->header.image_flags & 1) != 0;
   const uint32_t* px = static_cast<const uint32_t*>(bits);
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x) {

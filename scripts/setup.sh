@@ -66,6 +66,12 @@ gauge_prepare_wine() {
     wineboot -i >/dev/null 2>&1 || true
     wineserver -w 2>/dev/null || true
   fi
+  # A crashing test must end, not wait for a debugger nobody attends.
+  if [ ! -f "$WINEPREFIX/.no-crash-debugger" ]; then
+    wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' \
+      /v Debugger /t REG_SZ /d '' /f </dev/null >/dev/null 2>&1 &&
+      touch "$WINEPREFIX/.no-crash-debugger"
+  fi
   # One wineserver for the whole run, and Wine's own services started now,
   # detached from every pipe: a service started by a test would inherit the
   # test runner's output pipe and keep it open after the test ends.
