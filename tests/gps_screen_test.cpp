@@ -539,6 +539,33 @@ INSTANTIATE_TEST_SUITE_P(Cases, GpsScreenDirect,
                                         "ETA:None", "ApAlt : 5000ft."}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// A companion that fills ident and name to the last byte with no zero and
+// hands over NaN, infinite and huge numbers, while every variable the screen
+// reads is itself NaN, infinite or huge: the texts stay within their fields
+// and nothing is written outside the host's buffers.
+TEST_F(GpsScreenTexts, HostileCompanionAndVariablesDrawOnlyWithinBounds) {
+  Kill();
+  ASSERT_TRUE(SetDllDirectoryA(SAMPLES_DIR "/hostile"));
+  StartScreen();
+  SetDllDirectoryA(nullptr);
+  const uint32_t ids[] = {var::kLatitude,          var::kLongitude,     var::kHeading,
+                          var::kMagneticVariation, var::kAirspeed,      var::kMachSpeed,
+                          var::kWindSpeed,         var::kWindDirection, var::kAltitude,
+                          var::kClimbRateSelect};
+  for (double v : {double(NAN), double(INFINITY), -double(INFINITY), 1e300, -1e300}) {
+    for (uint32_t id : ids) Set(id, v);
+    Refresh();
+    SCOPED_TRACE("variables at " + std::to_string(v));
+    const std::string ident = TextOfLine(5, 30), name = TextOfLine(5, 42);
+    EXPECT_TRUE(!ident.empty() && ident.size() <= 6 &&
+                ident.find_first_not_of('X') == std::string::npos)
+        << ident;
+    EXPECT_TRUE(!name.empty() && name.size() <= 26 &&
+                name.find_first_not_of('W') == std::string::npos)
+        << name;
+  }
+}
+
 // ---- lifetime of what the screen makes ----
 
 TEST_F(GpsScreenTexts, EveryRefreshFreesWhatItMakesAndKillFreesTheSurface) {
@@ -560,7 +587,7 @@ TEST_F(GpsScreenTexts, EveryRefreshFreesWhatItMakesAndKillFreesTheSurface) {
   const auto start = std::chrono::steady_clock::now();
   for (;;) {
     for (int i = 0; i < 13; ++i) host().Update();  // the update routine alone
-    g_rec.texts.clear();  // the test's own records must not grow either
+    g_rec.texts.clear();                           // the test's own records must not grow either
     host().ClearServiceLog();
     g_rec.fonts.clear();
     g_rec.font_faces.clear();
