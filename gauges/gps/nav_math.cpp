@@ -74,14 +74,19 @@ LegResult LegDistanceBearing(double lat1, double lon1, double lat2, double lon2,
   const double c2 = (90.0 - phi2) / kDegreesPerRadian;
   const double delta = fabs(lambda2 - lambda1) / kDegreesPerRadian;
 
-  const double sigma = acos(ClampUnit(cos(c1) * cos(c2) + sin(c1) * sin(c2) * cos(delta)));
+  // Each sine and cosine once: this runs on every update, twice.
+  const double sinC1 = sin(c1), cosC1 = cos(c1);
+  const double sinC2 = sin(c2), cosC2 = cos(c2);
+  const double cosDelta = cos(delta);
+
+  const double sigma = acos(ClampUnit(cosC1 * cosC2 + sinC1 * sinC2 * cosDelta));
   const double distance = sigma * kEarthRadiusKm / kKmPerNm;
 
   // Coincident points leave no direction: the bearing is taken as north.
   const double sinSigma = sin(sigma);
   const double q = sinSigma == 0.0
                        ? 1.0
-                       : ClampUnit((cos(c2) * sin(c1) - sin(c2) * cos(c1) * cos(delta)) / sinSigma);
+                       : ClampUnit((cosC2 * sinC1 - sinC2 * cosC1 * cosDelta) / sinSigma);
   double beta = acos(q) * 180.0 / kPiShort;  // 0 to 180
 
   if (lambda1 > lambda2) beta = 359.4 - beta;

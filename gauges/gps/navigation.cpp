@@ -23,14 +23,39 @@ void UpdateLeg() {
   state.steerHeading = leg.bearing;
 }
 
+namespace {
+
+// The bearing of the next leg changes only when one of its two items or the
+// magnetic variation does, so it is kept between updates: the great-circle
+// arithmetic is the dearest part of an ordinary update.
+struct NextLegBearing {
+  double inputs[5];
+  double bearing;
+  bool valid;
+};
+NextLegBearing nextLeg = {{0, 0, 0, 0, 0}, 0.0, false};
+
+double BearingOfNextLeg(const GpsRecord& cur, const GpsRecord& next, double variation) {
+  const double inputs[5] = {cur.latitude, cur.longitude, next.latitude, next.longitude, variation};
+  bool same = nextLeg.valid;
+  for (int i = 0; i < 5 && same; ++i) same = inputs[i] == nextLeg.inputs[i];
+  if (!same) {
+    nextLeg.bearing =
+        LegDistanceBearing(cur.latitude, cur.longitude, next.latitude, next.longitude, variation)
+            .bearing;
+    for (int i = 0; i < 5; ++i) nextLeg.inputs[i] = inputs[i];
+    nextLeg.valid = true;
+  }
+  return nextLeg.bearing;
+}
+
+}  // namespace
+
 // Uses the heading UpdateLeg produced in this update, before the wind
 // correction.
 void UpdateLead() {
-  const GpsRecord& cur = state.currentItem;
-  const GpsRecord& next = state.nextItem;
-  const double nextBearing = LegDistanceBearing(cur.latitude, cur.longitude, next.latitude,
-                                                next.longitude, Read(variationVar))
-                                 .bearing;
+  const double nextBearing =
+      BearingOfNextLeg(state.currentItem, state.nextItem, Read(variationVar));
   state.leadNm = LeadDistance(nextBearing, state.steerHeading, SpeedEstimate());
 }
 
