@@ -433,7 +433,7 @@ TEST_F(GpsScreenTexts, LayoutOfTheLinesAndButtonsWithNoCompanion) {
   };
   const COLORREF black = PALETTEINDEX(kLabel), grey = PALETTEINDEX(kInactive),
                  data = PALETTEINDEX(kText);
-  const char* to = "To  : N  0* 0' 0\" E  0* 0' 0\"";
+  const char* to = "To  : N  0\xB0 0' 0\" E  0\xB0 0' 0\"";
   const Line expected[] = {
       {"DLG", {6, 85, 35, 95}, 0x8025, black},
       {"INF", {38, 85, 67, 95}, 0x8025, black},

@@ -158,8 +158,9 @@ const char* FormatPosition(double lat, double lon) {
   const int32_t latSeconds = WholeSeconds(fabs(a), 324000.0);
   const int32_t lonSeconds = WholeSeconds(fabs(f), 648000.0);
 
-  // The asterisk serves as the degree sign, the double quote as seconds.
-  gauge::FormatBounded(text, sizeof text - 1, "%s%3d*%2d'%2d\" %s%3d*%2d'%2d\"",
+  // Degrees carry the degree sign (0xB0 in the Windows ANSI code page the
+  // screen font draws), seconds the double quote.
+  gauge::FormatBounded(text, sizeof text - 1, "%s%3d\xB0%2d'%2d\" %s%3d\xB0%2d'%2d\"",
                        a >= 0.0 ? "N" : "S", latSeconds / 3600, latSeconds / 60 % 60,
                        latSeconds % 60, f >= 0.0 ? "E" : "W", lonSeconds / 3600,
                        lonSeconds / 60 % 60, lonSeconds % 60);
