@@ -182,6 +182,8 @@ class Sweep {
   Area size_{0, 0, 1, 1};
 };
 
+constexpr uint64_t kStepsPerLoad = 20000;
+
 std::string Quote(const std::string& s) {
   return s.find_first_of(" \t") == std::string::npos ? s : "\"" + s + "\"";
 }
@@ -208,6 +210,21 @@ FuzzResult RunFuzz(const FuzzOptions& o, uint64_t keep_actions) {
   };
   if (!check(0)) {
     for (uint64_t step = 1; step <= o.steps; ++step) {
+      // The host keeps every record a killed gauge had until the module is
+      // unloaded, and logs every event and service call: a long run starts
+      // the module afresh at fixed steps so that memory stays bounded (the
+      // same steps on every replay).
+      if (step % kStepsPerLoad == 0) {
+        host.Unload();
+        if (!StartGauge(host, o.module, &r.error)) break;
+        sweep.Learn();
+        alive = true;
+        seen = host.violations().size();
+      }
+      if (step % 1000 == 0) {
+        host.ClearEvents();
+        host.ClearServiceLog();
+      }
       std::string action = sweep.Next(alive);
       if (step <= keep_actions) r.actions.push_back(action);
       std::string error;
