@@ -354,7 +354,6 @@ void DrawScreen(StaticImageElement* screen) {
   DrawTextLines(dc, L);
   DrawScale(dc, L);
   DrawMarker(dc, L);
-  GdiFlush();
   CopyToHost(s, *screen->image);
 
   SelectObject(dc, oldFont);
