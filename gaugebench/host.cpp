@@ -324,8 +324,10 @@ void Host::Query() {
   if (GaugeHeader* g = gauge()) CallRoutine("query", reinterpret_cast<void*>(g->query), {});
 }
 void Host::Install() {
-  if (GaugeHeader* g = gauge())
+  if (GaugeHeader* g = gauge()) {
     CallRoutine("install", reinterpret_cast<void*>(g->install), {options_.install_argument});
+    installed_ = true;
+  }
 }
 void Host::Initialize() {
   if (GaugeHeader* g = gauge())
@@ -343,6 +345,7 @@ void Host::Draw() {
 }
 void Host::Kill() {
   if (GaugeHeader* g = gauge()) CallRoutine("kill", reinterpret_cast<void*>(g->kill), {});
+  installed_ = false;
 }
 void Host::ModuleInit() {
   if (linkage_) CallRoutine("ModuleInit", reinterpret_cast<void*>(linkage_->module_init), {});

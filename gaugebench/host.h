@@ -78,6 +78,9 @@ class Host {
   bool Load(const std::string& path, std::string* error);
   void Unload();
   bool loaded() const { return module_ != nullptr; }
+  // Installed and not killed since: the simulator kills every gauge it
+  // installed before it unloads the module.
+  bool installed() const { return installed_; }
   HMODULE module() const { return module_; }
 
   // Gauge routines, called as the simulator calls them.
@@ -190,6 +193,7 @@ class Host {
   std::map<ElementHeader*, ElementView> views_;
   MouseRect* mouse_list_ = nullptr;
   bool mouse_registered_ = false;
+  bool installed_ = false;
   bool elements_updated_this_frame_ = false;
   std::vector<int> service_log_;
   Picture last_drawn_;

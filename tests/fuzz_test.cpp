@@ -12,22 +12,11 @@
 #include <vector>
 
 #include "actions.h"
+#include "bench_fixture.h"
 #include "host.h"
 
 namespace {
 
-std::vector<std::string> Modules() {
-  std::vector<std::string> out;
-  WIN32_FIND_DATAA found;
-  HANDLE h = FindFirstFileA((std::string(GAUGE_DIR) + "/*.gau").c_str(), &found);
-  if (h == INVALID_HANDLE_VALUE) return out;
-  do {
-    out.push_back(std::string(GAUGE_DIR) + "/" + found.cFileName);
-  } while (FindNextFileA(h, &found));
-  FindClose(h);
-  std::sort(out.begin(), out.end());
-  return out;
-}
 
 std::string Faulty() { return std::string(SAMPLES_DIR) + "/faulty/Faulty.gau"; }
 
@@ -45,7 +34,7 @@ class FuzzSweep : public ::testing::Test {
 };
 
 TEST_F(FuzzSweep, EveryModuleSurvivesFixedSeeds) {
-  std::vector<std::string> modules = Modules();
+  std::vector<std::string> modules = testing_support::BuiltGauges();
   ASSERT_FALSE(modules.empty());
   for (const std::string& m : modules)
     for (uint64_t seed : {1u, 7u, 2026u}) {

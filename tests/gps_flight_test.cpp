@@ -29,16 +29,6 @@ double DistanceNm(double lat1, double lon1, double lat2, double lon2) {
 class FlightTest : public GaugeTest {
  protected:
   void SetUp() override { bench::ResetFlightTrack(); }
-  // Kill frees the companion library, which must not outlive its folder.
-  void Kill() {
-    host().Kill();
-    killed_ = true;
-  }
-  void TearDown() override {
-    if (!killed_ && host().loaded()) host().Kill();
-    GaugeTest::TearDown();
-  }
-  bool killed_ = false;
   void PlaceAt(double lat, double lon, double feet) {
     Set(var::kLatitude, bench::LatitudeToSim(lat));
     Set(var::kLongitude, bench::LongitudeToSim(lon));
@@ -226,7 +216,7 @@ TEST_F(FlightTest, CoupledTourInACrosswindIsFlownToItsEnd) {
   for (const Item& item : kTour) EXPECT_NE(text.find(item.ident), std::string::npos);
   EXPECT_NE(text.find("wind 20 kt from 90"), std::string::npos);
   std::printf("track written to %s\n", svg.c_str());
-  Kill();
+  host().Kill();
 }
 
 }  // namespace

@@ -192,7 +192,6 @@ class GpsScreenTest : public GaugeTest {
     Patch(m, "GlobalFree", &real_GlobalFree, &RecGlobalFree);
     g_rec = Recorder{};
     Play({"kill", "install"});
-    killed_ = false;
   }
 
   // Runs updates up to and including the next refresh block, with a fresh
@@ -202,16 +201,6 @@ class GpsScreenTest : public GaugeTest {
     Frames(13);
   }
 
-  // Kill frees the companion library, which must not outlive its folder.
-  void Kill() {
-    host().Kill();
-    killed_ = true;
-  }
-  void TearDown() override {
-    if (!killed_ && host().loaded()) host().Kill();
-    GaugeTest::TearDown();
-  }
-  bool killed_ = false;
 
   const ImageRecord& Screen() {
     auto* e = reinterpret_cast<StaticImageElement*>(Element(kScreenElement).element);
@@ -523,7 +512,7 @@ TEST_P(GpsScreenDirect, TextsOfTheSelectedDestination) {
   EXPECT_LE(TextOfLine(5, 42).size(), 26u);
   EXPECT_EQ(TextOfLine(5, 42).rfind("A NAME LONGER", 0), 0u) << TextOfLine(5, 42);
   EXPECT_EQ(TextOfLine(5, 54).rfind("To  : N ", 0), 0u) << TextOfLine(5, 54);
-  Kill();
+  host().Kill();
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, GpsScreenDirect,
@@ -544,7 +533,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, GpsScreenDirect,
 // reads is itself NaN, infinite or huge: the texts stay within their fields
 // and nothing is written outside the host's buffers.
 TEST_F(GpsScreenTexts, HostileCompanionAndVariablesDrawOnlyWithinBounds) {
-  Kill();
+  host().Kill();
   ASSERT_TRUE(SetDllDirectoryA(SAMPLES_DIR "/hostile"));
   StartScreen();
   SetDllDirectoryA(nullptr);
@@ -611,7 +600,7 @@ TEST_F(GpsScreenTexts, EveryRefreshFreesWhatItMakesAndKillFreesTheSurface) {
   EXPECT_EQ(gdi_after, gdi_before);
   EXPECT_LT(after.PagefileUsage, before.PagefileUsage + 1024 * 1024);
 
-  Kill();
+  host().Kill();
   EXPECT_TRUE(g_rec.live.empty()) << g_rec.live.size() << " GDI objects left after kill";
   EXPECT_TRUE(g_rec.live_memory.empty());
   Frames(13);  // updates after kill draw nothing and write nowhere
@@ -645,7 +634,7 @@ TEST_P(GpsScreenOddImage, NeverWritesPastTheHostsByteSize) {
   Refresh();
   for (uint32_t i = c.byte_size; i < capacity; ++i)
     ASSERT_EQ(img.pixels[i], 0xA5) << "written at byte " << i << " past " << c.byte_size;
-  Kill();
+  host().Kill();
   img.byte_size = capacity;  // as the bench made it, for its own checks
 }
 

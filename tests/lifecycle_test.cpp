@@ -15,22 +15,11 @@
 #include <vector>
 
 #include "actions.h"
+#include "bench_fixture.h"
 #include "host.h"
 
 namespace {
 
-std::vector<std::string> Modules() {
-  std::vector<std::string> out;
-  WIN32_FIND_DATAA found;
-  HANDLE h = FindFirstFileA((std::string(GAUGE_DIR) + "/*.gau").c_str(), &found);
-  if (h == INVALID_HANDLE_VALUE) return out;
-  do {
-    out.push_back(std::string(GAUGE_DIR) + "/" + found.cFileName);
-  } while (FindNextFileA(h, &found));
-  FindClose(h);
-  std::sort(out.begin(), out.end());
-  return out;
-}
 
 struct Usage {
   DWORD handles = 0, gdi = 0, user = 0;
@@ -115,7 +104,7 @@ TEST_F(Lifecycle, CountersSeeLeaks) {
 
 TEST_F(Lifecycle, AThousandLivesLeaveNothingBehind) {
   SetEnvironmentVariableA("KESTRELDLG_HEADLESS", "1");
-  std::vector<std::string> modules = Modules();
+  std::vector<std::string> modules = testing_support::BuiltGauges();
   ASSERT_FALSE(modules.empty());
   for (const std::string& m : modules) {
     SCOPED_TRACE(m);

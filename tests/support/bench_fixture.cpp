@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 namespace testing_support {
 
 namespace {
@@ -20,6 +22,19 @@ const bool debug_print_handler_installed =
 
 std::string GaugePath(const std::string& module_name) {
   return std::string(GAUGE_DIR) + "/" + module_name + ".gau";
+}
+
+std::vector<std::string> BuiltGauges() {
+  std::vector<std::string> out;
+  WIN32_FIND_DATAA found;
+  HANDLE h = FindFirstFileA((std::string(GAUGE_DIR) + "/*.gau").c_str(), &found);
+  if (h == INVALID_HANDLE_VALUE) return out;
+  do {
+    out.push_back(std::string(GAUGE_DIR) + "/" + found.cFileName);
+  } while (FindNextFileA(h, &found));
+  FindClose(h);
+  std::sort(out.begin(), out.end());
+  return out;
 }
 
 void GaugeTest::Start(const std::string& name, bench::HostOptions options) {
@@ -62,6 +77,9 @@ void GaugeTest::ExpectNoViolations() {
 }
 
 void GaugeTest::TearDown() {
+  // As the simulator does before unloading (and the GPS must free its
+  // companion library before a test removes the library's folder).
+  if (host_ && host_->installed()) host_->Kill();
   if (host_) ExpectNoViolations();
   host_.reset();
 }

@@ -15,6 +15,8 @@
 namespace testing_support {
 
 std::string GaugePath(const std::string& module_name);
+// Paths of every .gau the build made, sorted by name.
+std::vector<std::string> BuiltGauges();
 
 class GaugeTest : public ::testing::Test {
  protected:
