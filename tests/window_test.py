@@ -8,6 +8,7 @@ One window of the lights panel at zoom 3 is started once; the cases then
 click a switch, outline the areas and edit a variable in the side panel, and
 compare what the screen shows with the bench's own drawing of that state.
 """
+import atexit
 import ctypes
 import os
 import re
@@ -78,16 +79,35 @@ def free_display():
     raise RuntimeError("no free X display number")
 
 
+_display = None
+
+
+def shared_display():
+    """One X server for every test here: Wine's desktop process stays bound to
+    the display it first drew on, so a window opened on a second server can
+    fail to appear while the first one's desktop lingers."""
+    global _display
+    if _display is None:
+        n = free_display()
+        xvfb = subprocess.Popen(["Xvfb", f":{n}", "-screen", "0", "1280x1024x24", "-nolisten",
+                                 "tcp"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        wait_for("the X server", lambda: os.path.exists(f"/tmp/.X11-unix/X{n}"), 30)
+
+        def stop():
+            xvfb.terminate()
+            xvfb.wait(30)
+
+        atexit.register(stop)
+        _display = n
+    return _display
+
+
 class WindowTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.tmp = tempfile.mkdtemp(prefix="window-test-")
         cls.log = os.path.join(cls.tmp, "events.log")
-        n = free_display()
-        cls.env = dict(os.environ, DISPLAY=f":{n}")
-        cls.xvfb = subprocess.Popen(["Xvfb", f":{n}", "-screen", "0", "1280x1024x24", "-nolisten",
-                                     "tcp"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        wait_for("the X server", lambda: os.path.exists(f"/tmp/.X11-unix/X{n}"), 30)
+        cls.env = dict(os.environ, DISPLAY=f":{shared_display()}")
         cls.bench = subprocess.Popen(
             [WINE_RUN, BENCH, "window", LIGHTS, "--zoom", str(ZOOM), "--log", cls.log,
              "--exit-after", "600"],
@@ -108,8 +128,6 @@ class WindowTest(unittest.TestCase):
             except subprocess.TimeoutExpired:
                 os.killpg(cls.bench.pid, signal.SIGTERM)
                 cls.bench.wait(30)
-        cls.xvfb.terminate()
-        cls.xvfb.wait(30)
         shutil.rmtree(cls.tmp, ignore_errors=True)
 
     @classmethod
@@ -224,13 +242,9 @@ class StepperCursorTest(unittest.TestCase):
     window shows a down arrow and an up arrow over them."""
 
     def test_decrease_and_increase_areas_show_down_and_up_arrows(self):
-        n = free_display()
-        env = dict(os.environ, DISPLAY=f":{n}")
-        xvfb = subprocess.Popen(["Xvfb", f":{n}", "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
-                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        env = dict(os.environ, DISPLAY=f":{shared_display()}")
         bench = None
         try:
-            wait_for("the X server", lambda: os.path.exists(f"/tmp/.X11-unix/X{n}"), 30)
             bench = subprocess.Popen(
                 [WINE_RUN, BENCH, "window", os.path.join(BUILD_DIR, "gauges", "Greenrow.gau"),
                  "--zoom", "4", "--exit-after", "300"],
@@ -265,8 +279,6 @@ class StepperCursorTest(unittest.TestCase):
             if bench and bench.poll() is None:
                 os.killpg(bench.pid, signal.SIGTERM)
                 bench.wait(30)
-            xvfb.terminate()
-            xvfb.wait(30)
 
 
 if __name__ == "__main__":
