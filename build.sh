@@ -7,9 +7,7 @@ source scripts/setup.sh
 gauge_setup
 
 build_dir=${BUILD_DIR:-build}
-cmake -S . -B "$build_dir" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
-  -DCMAKE_BUILD_TYPE=Release ${CMAKE_ARGS:-} >/dev/null
-cmake --build "$build_dir" -j "$(nproc)"
+gauge_build "$build_dir"
 
 rm -rf dist/gauges dist/bench
 mkdir -p dist/gauges dist/bench

@@ -79,6 +79,14 @@ gauge_prepare_wine() {
   wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 }
 
+# Configures and builds every module, the companion, the bench and the tests.
+gauge_build() {
+  local dir=$1
+  cmake -S . -B "$dir" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
+    -DCMAKE_BUILD_TYPE=Release ${CMAKE_ARGS:-} >/dev/null
+  cmake --build "$dir" -j "$(nproc)"
+}
+
 gauge_setup() {
   gauge_install_packages && gauge_enable_32bit && gauge_prepare_wine
 }

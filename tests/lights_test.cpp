@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "bench_fixture.h"
+#include "pixel_extent.h"
 #include "sim_ids.h"
 
 namespace {
@@ -202,26 +203,9 @@ TEST_F(LightsTest, ValuesThatAreNoPictureDrawNoLeverAndHarmNothing) {
 // ---- the bitmaps ----
 
 // The extent of the white pixels of bitmap `bmp` inside a window.
-struct Extent {
-  int left = 1 << 20, top = 1 << 20, right = -1, bottom = -1;
-  bool operator==(const Extent& o) const {
-    return left == o.left && top == o.top && right == o.right && bottom == o.bottom;
-  }
-};
+using testing_support::Extent;
 Extent WhiteExtent(const bench::Bitmap& bmp, int x0, int y0, int x1, int y1) {
-  Extent e;
-  for (int y = y0; y <= y1; ++y)
-    for (int x = x0; x <= x1; ++x)
-      if (IsWhite(bmp.At(x, y))) {
-        e.left = std::min(e.left, x);
-        e.right = std::max(e.right, x);
-        e.top = std::min(e.top, y);
-        e.bottom = std::max(e.bottom, y);
-      }
-  return e;
-}
-std::ostream& operator<<(std::ostream& os, const Extent& e) {
-  return os << "columns " << e.left << ".." << e.right << ", rows " << e.top << ".." << e.bottom;
+  return testing_support::ExtentOf(bmp, x0, y0, x1, y1, IsWhite);
 }
 
 TEST_F(LightsTest, BackgroundLineArtStandsWhereTheDescriptionPutsIt) {

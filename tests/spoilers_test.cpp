@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "bench_fixture.h"
+#include "pixel_extent.h"
 #include "sim_ids.h"
 
 namespace {
@@ -214,29 +215,8 @@ TEST_F(SpoilersTest, ComposedPictureShowsTheEmptySocketOrTheLeverAndLitLamp) {
     for (int y = 0; y < 13; ++y) ASSERT_EQ(on.At(x, y).r, off.At(x, y).r) << x << "," << y;
 }
 
-// The extent of the pixels inside a window that satisfy `pick`.
-struct Extent {
-  int left = 1 << 20, top = 1 << 20, right = -1, bottom = -1;
-  bool operator==(const Extent& o) const {
-    return left == o.left && top == o.top && right == o.right && bottom == o.bottom;
-  }
-};
-std::ostream& operator<<(std::ostream& os, const Extent& e) {
-  return os << "columns " << e.left << ".." << e.right << ", rows " << e.top << ".." << e.bottom;
-}
-template <typename Pick>
-Extent ExtentOf(const bench::Bitmap& b, int x0, int y0, int x1, int y1, Pick pick) {
-  Extent e;
-  for (int y = y0; y <= y1; ++y)
-    for (int x = x0; x <= x1; ++x)
-      if (pick(b.At(x, y))) {
-        e.left = std::min(e.left, x);
-        e.right = std::max(e.right, x);
-        e.top = std::min(e.top, y);
-        e.bottom = std::max(e.bottom, y);
-      }
-  return e;
-}
+using testing_support::Extent;
+using testing_support::ExtentOf;
 
 TEST_F(SpoilersTest, BackgroundPartsStandWhereTheDescriptionPutsThem) {
   const bench::Bitmap* bg = host().BitmapResource(0x1000);
