@@ -123,8 +123,12 @@ json DescribeBinary(const std::string& path) {
   for (const PeExport& e : f.exports)
     exports.push_back({{"name", e.name}, {"kind", e.function ? "function" : "data"}});
   json imports = json::object();
-  for (const PeImport& i : f.imports)
-    imports[i.dll].push_back(i.function.empty() ? "#" + std::to_string(i.ordinal) : i.function);
+  for (const PeImport& i : f.imports) {
+    // An import by ordinal shows as "#N".
+    std::string name = i.function;
+    if (name.empty()) name.append(1, '#').append(std::to_string(i.ordinal));
+    imports[i.dll].push_back(name);
+  }
   return json{{"tls_directory", f.tls},
               {"tls_callbacks", f.tls_callbacks},
               {"os_version", std::to_string(f.os_major) + "." + std::to_string(f.os_minor)},

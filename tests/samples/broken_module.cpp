@@ -6,7 +6,9 @@
 
 static thread_local int calls_on_this_thread = 0;
 
-extern "C" __declspec(dllexport) int Linkage[4] = {0, 0, 0, 0};
+extern "C" {
+__declspec(dllexport) int Linkage[4] = {0, 0, 0, 0};
+}
 
 extern "C" __declspec(dllexport) int __stdcall ExtraFunction(const char* path) {
   ++calls_on_this_thread;
