@@ -1,11 +1,11 @@
 #include "canvas.h"
 
 #include <algorithm>
+#include <array>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <array>
-#include <cctype>
 #include <map>
 
 namespace art {

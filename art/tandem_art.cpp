@@ -1,7 +1,7 @@
 // Tandem: a round grey switch body with a bright lever tip, up or down.
-#include "canvas.h"
-
 #include <algorithm>
+
+#include "canvas.h"
 
 namespace {
 using namespace art;

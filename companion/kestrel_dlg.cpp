@@ -187,7 +187,7 @@ void ReadTour() {
   lib.count = 0;
   double declared = ReadNumber("Tour", "Count", 0.0);
   // A count that is not a number (Count=nan) reads as an empty tour.
-  int32_t count = !(declared >= 0) ? 0
+  int32_t count = !(declared >= 0)       ? 0
                   : declared > kMaxCount ? kMaxCount
                                          : static_cast<int32_t>(declared);
   for (int32_t i = 1; i <= count && lib.count < kMaxItems; ++i) {

@@ -13,8 +13,8 @@ constexpr ModuleVar Var(uint32_t id) { return ModuleVar{id, nullptr, 0, 0.0, 0.0
 constexpr ElementHeader Header(uint32_t kind, uint32_t resource_id, int32_t x, int32_t y,
                                GaugeHeader* gauge, ElementHeader** children,
                                FailureRecord* failures, uint32_t image_flags) {
-  return ElementHeader{kind,     resource_id, {x, y}, {0, 0}, {0, 0}, gauge, nullptr,
-                       children, failures,    image_flags, 0, 0};
+  return ElementHeader{kind,    resource_id, {x, y},   {0, 0},      {0, 0}, gauge,
+                       nullptr, children,    failures, image_flags, 0,      0};
 }
 
 constexpr StaticImageElement StaticImage(uint32_t resource_id, int32_t x, int32_t y,
@@ -27,9 +27,8 @@ constexpr StaticImageElement StaticImage(uint32_t resource_id, int32_t x, int32_
 }
 
 constexpr IconElement Icon(uint32_t resource_id, int32_t x, int32_t y, GaugeHeader* gauge,
-                           ElementHeader** children, FailureRecord* failures,
-                           uint32_t image_flags, uint32_t source_id, ValueCallback callback,
-                           uint32_t picture_count) {
+                           ElementHeader** children, FailureRecord* failures, uint32_t image_flags,
+                           uint32_t source_id, ValueCallback callback, uint32_t picture_count) {
   return IconElement{Header(kIcon, resource_id, x, y, gauge, children, failures, image_flags),
                      Var(source_id),
                      callback,
@@ -46,11 +45,10 @@ constexpr SliderAxis SliderOn(uint32_t source_id, ValueCallback callback, FLOAT6
 constexpr SliderElement Slider(uint32_t resource_id, int32_t x, int32_t y, GaugeHeader* gauge,
                                ElementHeader** children, FailureRecord* failures,
                                uint32_t image_flags, SliderAxis x_axis, SliderAxis y_axis) {
-  return SliderElement{
-      Header(kSlider, resource_id, x, y, gauge, children, failures, image_flags),
-      x_axis,
-      y_axis,
-      {0, 0, 0, 0, 0}};
+  return SliderElement{Header(kSlider, resource_id, x, y, gauge, children, failures, image_flags),
+                       x_axis,
+                       y_axis,
+                       {0, 0, 0, 0, 0}};
 }
 
 constexpr MovingAxis NoMovingAxis() { return MovingAxis{Var(0), nullptr, 0.0, 0.0, 0}; }
@@ -83,30 +81,28 @@ struct StringStyle {
   uint32_t char_count;
 };
 
-constexpr StringElement String(int32_t x, int32_t y, GaugeHeader* gauge,
-                               ElementHeader** children, FailureRecord* failures,
-                               uint32_t image_flags, uint32_t source_id, TextCallback callback,
-                               StringStyle style) {
-  return StringElement{
-      Header(kString, 0xFFFFFFFFu, x, y, gauge, children, failures, image_flags),
-      {Var(source_id), Var(0), Var(0)},
-      {},
-      callback,
-      nullptr,
-      0,
-      style.box_width,
-      style.box_height,
-      {0, 0},
-      style.fore_color,
-      style.back_color,
-      style.highlight_color,
-      {},
-      "Courier New",
-      400,
-      1,
-      kTextFormatCentredLine,
-      style.char_count,
-      {0, 0, 0, 0}};
+constexpr StringElement String(int32_t x, int32_t y, GaugeHeader* gauge, ElementHeader** children,
+                               FailureRecord* failures, uint32_t image_flags, uint32_t source_id,
+                               TextCallback callback, StringStyle style) {
+  return StringElement{Header(kString, 0xFFFFFFFFu, x, y, gauge, children, failures, image_flags),
+                       {Var(source_id), Var(0), Var(0)},
+                       {},
+                       callback,
+                       nullptr,
+                       0,
+                       style.box_width,
+                       style.box_height,
+                       {0, 0},
+                       style.fore_color,
+                       style.back_color,
+                       style.highlight_color,
+                       {},
+                       "Courier New",
+                       400,
+                       1,
+                       kTextFormatCentredLine,
+                       style.char_count,
+                       {0, 0, 0, 0}};
 }
 
 constexpr MouseRect ParentRect(uint32_t help_id = 0) {
@@ -136,9 +132,8 @@ constexpr GaugeHeader Gauge(const char* name, ElementHeader** element_list, Plai
                             ArgRoutine install, PlainRoutine initialize, PlainRoutine update,
                             ArgRoutine generate, PlainRoutine draw, PlainRoutine kill,
                             uint32_t default_size) {
-  return GaugeHeader{kGaugeVersion, name,    element_list, query, install, initialize,
-                     update,        generate, draw,        kill,  0,       default_size,
-                     {}};
+  return GaugeHeader{kGaugeVersion, name, element_list, query, install,      initialize, update,
+                     generate,      draw, kill,         0,     default_size, {}};
 }
 
 // Header with the seven routines of a StandardRoutines instantiation.
@@ -146,17 +141,16 @@ template <typename Routines>
 constexpr GaugeHeader StandardGauge(const char* name, ElementHeader** element_list,
                                     uint32_t default_size) {
   return Gauge(name, element_list, Routines::Query, Routines::Install, Routines::Initialize,
-               Routines::Update, Routines::Generate, Routines::Draw, Routines::Kill,
-               default_size);
+               Routines::Update, Routines::Generate, Routines::Draw, Routines::Kill, default_size);
 }
 
 }  // namespace gauge
 
 // Exports the module's Linkage record naming its one gauge header. Every
 // module defines this exactly once, beside its header.
-#define GAUGE_LINKAGE(header)                                                           \
-  extern "C" {                                                                          \
-  __declspec(dllexport) ModuleLinkage Linkage = {                                       \
+#define GAUGE_LINKAGE(header)                                                            \
+  extern "C" {                                                                           \
+  __declspec(dllexport) ModuleLinkage Linkage = {                                        \
       kModuleId, gauge::ModuleNoOp, gauge::ModuleNoOp, {0, 0, 0}, {&(header), nullptr}}; \
   }
 

@@ -18,7 +18,7 @@ struct GaugeHeader;
 // A simulator-variable record: the module sets `id`, the host fills the rest.
 struct ModuleVar {
   uint32_t id;
-  void* source_ptr;  // host-owned
+  void* source_ptr;     // host-owned
   uint32_t value_type;  // host-owned
   FLOAT64 value;
   FLOAT64 previous_value;  // host-owned, never read by a gauge
@@ -71,7 +71,7 @@ struct ElementHeader {
 // The host's picture of a static image. Only the words below are relied on.
 struct ImageRecord {
   uint32_t format;  // 0, 1: 8 bits per pixel; 2, 3: 16 bits per pixel
-  uint32_t width;  // words 1 and 2: the size pair handed to InstallMouseRects
+  uint32_t width;   // words 1 and 2: the size pair handed to InstallMouseRects
   uint32_t height;
   uint32_t bytes_per_line;
   uint32_t host_word4;

@@ -34,9 +34,7 @@ inline void StandardInstall(GaugeHeader& header, MouseRect* list, uint32_t arg) 
   InstallMouse(header, list);
 }
 
-inline void StandardInitialize(GaugeHeader& header) {
-  services::InitializeElements(Root(header));
-}
+inline void StandardInitialize(GaugeHeader& header) { services::InitializeElements(Root(header)); }
 
 inline void StandardUpdate(GaugeHeader& header) { services::UpdateElements(Root(header)); }
 

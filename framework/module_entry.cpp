@@ -3,8 +3,8 @@
 // value callback.
 #include <windows.h>
 
-#include "gauge_routines.h"
 #include "gauge_builders.h"
+#include "gauge_routines.h"
 
 extern "C" {
 __declspec(dllexport) ImportEntry ImportTable[2] = {

@@ -31,10 +31,10 @@ inline Fn At(Slot slot) {
   return table ? reinterpret_cast<Fn>(table[slot]) : nullptr;
 }
 
-#define GAUGE_SERVICE(name, params, args)                          \
-  inline void name params {                                        \
-    typedef void(GAUGE_CALL * Fn) params;                          \
-    if (Fn fn = At<Fn>(k##name)) fn args;                          \
+#define GAUGE_SERVICE(name, params, args) \
+  inline void name params {               \
+    typedef void(GAUGE_CALL * Fn) params; \
+    if (Fn fn = At<Fn>(k##name)) fn args; \
   }
 
 GAUGE_SERVICE(QueryElements, (ElementHeader * root), (root))

@@ -7,7 +7,7 @@
 
 namespace var {
 constexpr uint32_t kSetValueSource = 0x01;  // first source of the set-value readout
-constexpr uint32_t kLampSource = 0x05;  // source of the three lamp icons
+constexpr uint32_t kLampSource = 0x05;      // source of the three lamp icons
 constexpr uint32_t kPanelLights = 0x0A;
 constexpr uint32_t kStrobeLights = 0x0B;
 constexpr uint32_t kLandingLights = 0x0E;
@@ -19,8 +19,8 @@ constexpr uint32_t kAirspeed = 0x3D;  // knots
 constexpr uint32_t kMachSpeed = 0x40;
 constexpr uint32_t kLatitude = 0x47;
 constexpr uint32_t kLongitude = 0x48;
-constexpr uint32_t kAltitude = 0x49;  // metres
-constexpr uint32_t kHeading = 0x51;  // degrees
+constexpr uint32_t kAltitude = 0x49;           // metres
+constexpr uint32_t kHeading = 0x51;            // degrees
 constexpr uint32_t kMagneticVariation = 0x52;  // degrees
 constexpr uint32_t kApMaster = 0x67;
 constexpr uint32_t kApWingLeveler = 0x68;
@@ -41,7 +41,7 @@ constexpr uint32_t kApVerticalSpeedTarget = 0x78;
 constexpr uint32_t kAutothrottleArm = 0x7B;
 constexpr uint32_t kClimbRateSelect = 0x9A;
 constexpr uint32_t kFlapPosition = 0x149;
-constexpr uint32_t kWindSpeed = 0x157;  // knots
+constexpr uint32_t kWindSpeed = 0x157;      // knots
 constexpr uint32_t kWindDirection = 0x158;  // degrees, where it blows from
 }  // namespace var
 
@@ -103,33 +103,93 @@ constexpr uint32_t kFlapsTape = 0xA126;
 // The whole catalogue, for hosts that check what a module asks for.
 namespace catalogue {
 constexpr uint32_t kVariables[] = {
-    var::kSetValueSource, var::kLampSource, var::kPanelLights, var::kStrobeLights,
-    var::kLandingLights, var::kGlideslopeDeviation, var::kGlideslopeStatus,
-    var::kSelectedCourse, var::kSpoilerDeployCondition, var::kAirspeed, var::kMachSpeed,
-    var::kLatitude, var::kLongitude, var::kAltitude, var::kHeading, var::kMagneticVariation,
-    var::kApMaster, var::kApWingLeveler, var::kApNavHold, var::kApHeadingHold,
-    var::kApHeadingTarget, var::kApAltitudeHold, var::kApAltitudeTarget, var::kApApproachHold,
-    var::kApLocalizerHold, var::kApBackCourseHold, var::kApYawDamper, var::kApAirspeedHold,
-    var::kApAirspeedTarget, var::kApMachHold, var::kApMachTarget, var::kApVerticalSpeedTarget,
-    var::kAutothrottleArm, var::kClimbRateSelect, var::kFlapPosition, var::kWindSpeed,
+    var::kSetValueSource,
+    var::kLampSource,
+    var::kPanelLights,
+    var::kStrobeLights,
+    var::kLandingLights,
+    var::kGlideslopeDeviation,
+    var::kGlideslopeStatus,
+    var::kSelectedCourse,
+    var::kSpoilerDeployCondition,
+    var::kAirspeed,
+    var::kMachSpeed,
+    var::kLatitude,
+    var::kLongitude,
+    var::kAltitude,
+    var::kHeading,
+    var::kMagneticVariation,
+    var::kApMaster,
+    var::kApWingLeveler,
+    var::kApNavHold,
+    var::kApHeadingHold,
+    var::kApHeadingTarget,
+    var::kApAltitudeHold,
+    var::kApAltitudeTarget,
+    var::kApApproachHold,
+    var::kApLocalizerHold,
+    var::kApBackCourseHold,
+    var::kApYawDamper,
+    var::kApAirspeedHold,
+    var::kApAirspeedTarget,
+    var::kApMachHold,
+    var::kApMachTarget,
+    var::kApVerticalSpeedTarget,
+    var::kAutothrottleArm,
+    var::kClimbRateSelect,
+    var::kFlapPosition,
+    var::kWindSpeed,
     var::kWindDirection,
 };
 constexpr uint32_t kEvents[] = {
-    event::kToggleStrobeLights, event::kToggleApMaster, event::kCourseDown, event::kCourseUp,
-    event::kTogglePanelLights, event::kToggleLandingLights, event::kApOff, event::kApOn,
-    event::kLocalizerHoldOn, event::kApproachHoldOn, event::kGpsHeadingHoldOn,
-    event::kGpsAltitudeHoldOn, event::kWingLevelerOn, event::kBackCourseHoldOn,
-    event::kNavHoldOn, event::kLocalizerHoldOff, event::kApproachHoldOff,
-    event::kGpsHeadingHoldOff, event::kWingLevelerOff, event::kBackCourseHoldOff,
-    event::kNavHoldOff, event::kToggleAutothrottleArm, event::kHeadingTargetUp,
-    event::kHeadingTargetDown, event::kAltitudeTargetUp, event::kAltitudeTargetDown,
-    event::kVerticalSpeedTargetUp, event::kVerticalSpeedTargetDown, event::kAirspeedTargetUp,
-    event::kAirspeedTargetDown, event::kMachTargetUp, event::kMachTargetDown,
-    event::kCoordinationPosition0, event::kCoordinationPosition1, event::kApVerticalSpeedSet,
-    event::kApHeadingSet, event::kDeploySpoilers, event::kYawDamperOn, event::kYawDamperOff,
-    event::kAltitudeHoldOn, event::kAltitudeHoldOff, event::kHeadingHoldOn,
-    event::kHeadingHoldOff, event::kMachHoldOn, event::kMachHoldOff, event::kAirspeedHoldOn,
-    event::kAirspeedHoldOff, event::kApAltitudeSet,
+    event::kToggleStrobeLights,
+    event::kToggleApMaster,
+    event::kCourseDown,
+    event::kCourseUp,
+    event::kTogglePanelLights,
+    event::kToggleLandingLights,
+    event::kApOff,
+    event::kApOn,
+    event::kLocalizerHoldOn,
+    event::kApproachHoldOn,
+    event::kGpsHeadingHoldOn,
+    event::kGpsAltitudeHoldOn,
+    event::kWingLevelerOn,
+    event::kBackCourseHoldOn,
+    event::kNavHoldOn,
+    event::kLocalizerHoldOff,
+    event::kApproachHoldOff,
+    event::kGpsHeadingHoldOff,
+    event::kWingLevelerOff,
+    event::kBackCourseHoldOff,
+    event::kNavHoldOff,
+    event::kToggleAutothrottleArm,
+    event::kHeadingTargetUp,
+    event::kHeadingTargetDown,
+    event::kAltitudeTargetUp,
+    event::kAltitudeTargetDown,
+    event::kVerticalSpeedTargetUp,
+    event::kVerticalSpeedTargetDown,
+    event::kAirspeedTargetUp,
+    event::kAirspeedTargetDown,
+    event::kMachTargetUp,
+    event::kMachTargetDown,
+    event::kCoordinationPosition0,
+    event::kCoordinationPosition1,
+    event::kApVerticalSpeedSet,
+    event::kApHeadingSet,
+    event::kDeploySpoilers,
+    event::kYawDamperOn,
+    event::kYawDamperOff,
+    event::kAltitudeHoldOn,
+    event::kAltitudeHoldOff,
+    event::kHeadingHoldOn,
+    event::kHeadingHoldOff,
+    event::kMachHoldOn,
+    event::kMachHoldOff,
+    event::kAirspeedHoldOn,
+    event::kAirspeedHoldOff,
+    event::kApAltitudeSet,
 };
 
 constexpr bool Contains(const uint32_t* list, uint32_t count, uint32_t id) {

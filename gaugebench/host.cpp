@@ -35,7 +35,9 @@ void __stdcall QueryElementsSvc(ElementHeader* e) { HOST->SvcQueryElements(e); }
 void __stdcall InstallElementsSvc(ElementHeader* e, uint32_t a) { HOST->SvcInstallElements(e, a); }
 void __stdcall InitializeElementsSvc(ElementHeader* e) { HOST->SvcInitializeElements(e); }
 void __stdcall UpdateElementsSvc(ElementHeader* e) { HOST->SvcUpdateElements(e); }
-void __stdcall GenerateElementsSvc(ElementHeader* e, uint32_t p) { HOST->SvcGenerateElements(e, p); }
+void __stdcall GenerateElementsSvc(ElementHeader* e, uint32_t p) {
+  HOST->SvcGenerateElements(e, p);
+}
 void __stdcall DrawElementsSvc(ElementHeader* e) { HOST->SvcDrawElements(e); }
 void __stdcall KillElementsSvc(ElementHeader* e) { HOST->SvcKillElements(e); }
 void __stdcall InstallMouseRectsSvc(MouseRect* l, GaugeHeader* g, uint32_t* s) {
@@ -64,7 +66,9 @@ std::vector<void*> UnknownTable(std::integer_sequence<int, Slots...>) {
 
 bool IsBlack(Rgb8 c) { return c.r == 0 && c.g == 0 && c.b == 0; }
 
-uint16_t To555(Rgb8 c) { return static_cast<uint16_t>(((c.r >> 3) << 10) | ((c.g >> 3) << 5) | (c.b >> 3)); }
+uint16_t To555(Rgb8 c) {
+  return static_cast<uint16_t>(((c.r >> 3) << 10) | ((c.g >> 3) << 5) | (c.b >> 3));
+}
 Rgb8 From555(uint16_t p) {
   auto ex = [](int v) { return static_cast<uint8_t>((v << 3) | (v >> 2)); };
   return {ex((p >> 10) & 31), ex((p >> 5) & 31), ex(p & 31)};
@@ -211,7 +215,8 @@ bool RedirectToLanding(EXCEPTION_POINTERS* info) {
   g_trap->address = reinterpret_cast<uintptr_t>(info->ExceptionRecord->ExceptionAddress);
   CONTEXT* c = info->ContextRecord;
   c->Eip = static_cast<DWORD>(reinterpret_cast<uintptr_t>(&LandAfterFault));
-  c->Esp = static_cast<DWORD>(reinterpret_cast<uintptr_t>(g_landing_stack + sizeof g_landing_stack - 64));
+  c->Esp = static_cast<DWORD>(
+      reinterpret_cast<uintptr_t>(g_landing_stack + sizeof g_landing_stack - 64));
   c->EFlags &= ~0x400u;  // direction flag clear, as compiled code expects
   return true;
 }
@@ -252,12 +257,18 @@ void SetModuleRange(HMODULE module) {
 
 std::string FaultName(DWORD code) {
   switch (code) {
-    case EXCEPTION_ACCESS_VIOLATION: return "access violation";
-    case EXCEPTION_ILLEGAL_INSTRUCTION: return "illegal instruction (an undefined-behaviour trap)";
-    case EXCEPTION_INT_DIVIDE_BY_ZERO: return "integer division by zero";
-    case EXCEPTION_STACK_OVERFLOW: return "stack overflow";
-    case EXCEPTION_BREAKPOINT: return "breakpoint";
-    default: return "exception " + Hex(code);
+    case EXCEPTION_ACCESS_VIOLATION:
+      return "access violation";
+    case EXCEPTION_ILLEGAL_INSTRUCTION:
+      return "illegal instruction (an undefined-behaviour trap)";
+    case EXCEPTION_INT_DIVIDE_BY_ZERO:
+      return "integer division by zero";
+    case EXCEPTION_STACK_OVERFLOW:
+      return "stack overflow";
+    case EXCEPTION_BREAKPOINT:
+      return "breakpoint";
+    default:
+      return "exception " + Hex(code);
   }
 }
 
@@ -266,9 +277,9 @@ std::string FaultName(DWORD code) {
 std::string Host::DescribeAddress(uintptr_t address) const {
   HMODULE owner = nullptr;
   char name[MAX_PATH] = "?";
-  if (GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                             GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                         reinterpret_cast<LPCSTR>(address), &owner) &&
+  if (GetModuleHandleExA(
+          GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+          reinterpret_cast<LPCSTR>(address), &owner) &&
       owner) {
     GetModuleFileNameA(owner, name, sizeof name);
     const char* base = std::strrchr(name, '\\');
@@ -840,8 +851,8 @@ bool TinyFontCovers(const std::string& text) {
 }
 
 // Draws text centred in a w x h box with the 3 x 5 digits, 4 pixels apart.
-void DrawTinyText(Picture& pic, const std::string& text, int x0, int y0, int w, int h,
-                  Rgb8 fore, Rgb8 back, bool transparent) {
+void DrawTinyText(Picture& pic, const std::string& text, int x0, int y0, int w, int h, Rgb8 fore,
+                  Rgb8 back, bool transparent) {
   if (!transparent || !IsBlack(back))
     for (int y = 0; y < h; ++y)
       for (int x = 0; x < w; ++x) pic.Set(x0 + x, y0 + y, back);

@@ -35,7 +35,7 @@ struct Bitmap {
   int width = 0;
   int height = 0;
   std::vector<uint8_t> indices;  // top-down rows, width bytes each
-  std::vector<Rgb8> palette;  // 256 entries
+  std::vector<Rgb8> palette;     // 256 entries
   Rgb8 At(int x, int y) const { return palette[indices[static_cast<size_t>(y) * width + x]]; }
 };
 
@@ -54,10 +54,10 @@ struct Picture {
 struct ElementView {
   ElementHeader* element = nullptr;
   int depth = 0;
-  std::optional<int> picture;  // icons: the picture number, if a number
+  std::optional<int> picture;     // icons: the picture number, if a number
   double axis_x = 0, axis_y = 0;  // sliders and moving images: the axis values
-  int draw_x = 0, draw_y = 0;  // the drawn position
-  bool drawable = true;  // false when the axis values are not numbers
+  int draw_x = 0, draw_y = 0;     // the drawn position
+  bool drawable = true;           // false when the axis values are not numbers
 };
 
 struct HostOptions {

@@ -20,13 +20,14 @@
 namespace {
 
 int Usage() {
-  std::fprintf(stderr,
-               "usage: gaugebench info MODULE.gau\n"
-               "       gaugebench window MODULE.gau [--zoom N] [--companion-dir DIR] [--log FILE]\n"
-               "       gaugebench fuzz (MODULE.gau | --all) [--seed S] [--steps N]\n"
-               "       gaugebench play MODULE.gau [ACTION...] [--png FILE] [--format 8|16]\n"
-               "                        [--companion-dir DIR] [--track FILE.svg]\n"
-               "actions: set:ID=VALUE  update:N  click:X,Y  kill  install  png:FILE  fly:SECONDS\n");
+  std::fprintf(
+      stderr,
+      "usage: gaugebench info MODULE.gau\n"
+      "       gaugebench window MODULE.gau [--zoom N] [--companion-dir DIR] [--log FILE]\n"
+      "       gaugebench fuzz (MODULE.gau | --all) [--seed S] [--steps N]\n"
+      "       gaugebench play MODULE.gau [ACTION...] [--png FILE] [--format 8|16]\n"
+      "                        [--companion-dir DIR] [--track FILE.svg]\n"
+      "actions: set:ID=VALUE  update:N  click:X,Y  kill  install  png:FILE  fly:SECONDS\n");
   return 2;
 }
 

@@ -19,7 +19,6 @@ std::string Hex(uint32_t v) {
   return buf;
 }
 
-
 json ElementJson(Host& host, ElementHeader* e, int depth) {
   json j{{"kind", e->kind},
          {"resource_id", e->resource_id == 0xFFFFFFFFu ? json(-1) : json(e->resource_id)},

@@ -2,9 +2,8 @@
 // the composed picture as a PNG.
 #pragma once
 
-#include <string>
-
 #include <nlohmann/json.hpp>
+#include <string>
 
 #include "host.h"
 

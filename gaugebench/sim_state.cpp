@@ -37,8 +37,7 @@ void SimState::EngageLateral(uint32_t id) {
 // The speed holds drive the throttles: they engage only with the master on
 // and the autothrottle armed, and IAS and Mach replace each other.
 void SimState::EngageSpeed(uint32_t id) {
-  if (!gauge::ReadsOne(Get(var::kApMaster)) || !gauge::ReadsOne(Get(var::kAutothrottleArm)))
-    return;
+  if (!gauge::ReadsOne(Get(var::kApMaster)) || !gauge::ReadsOne(Get(var::kAutothrottleArm))) return;
   Set(var::kApAirspeedHold, 0.0);
   Set(var::kApMachHold, 0.0);
   Set(id, 1.0);
@@ -62,9 +61,15 @@ void SimState::StepHeading(uint32_t id, int step) {
 void SimState::ApplyEvent(uint32_t id, int32_t value) {
   switch (id) {
     // Lights toggle.
-    case event::kTogglePanelLights: Toggle(var::kPanelLights); break;
-    case event::kToggleStrobeLights: Toggle(var::kStrobeLights); break;
-    case event::kToggleLandingLights: Toggle(var::kLandingLights); break;
+    case event::kTogglePanelLights:
+      Toggle(var::kPanelLights);
+      break;
+    case event::kToggleStrobeLights:
+      Toggle(var::kStrobeLights);
+      break;
+    case event::kToggleLandingLights:
+      Toggle(var::kLandingLights);
+      break;
 
     // Autopilot master: switching it off drops every hold.
     case event::kToggleApMaster:
@@ -74,7 +79,9 @@ void SimState::ApplyEvent(uint32_t id, int32_t value) {
         Set(var::kApMaster, 1.0);
       }
       break;
-    case event::kApOn: Set(var::kApMaster, 1.0); break;
+    case event::kApOn:
+      Set(var::kApMaster, 1.0);
+      break;
     case event::kApOff:
       Set(var::kApMaster, 0.0);
       for (uint32_t hold : {var::kApWingLeveler, var::kApNavHold, var::kApHeadingHold,
@@ -85,28 +92,68 @@ void SimState::ApplyEvent(uint32_t id, int32_t value) {
 
     // Holds engage only with the master on; they release at any time.
     case event::kHeadingHoldOn:
-    case event::kGpsHeadingHoldOn: EngageLateral(var::kApHeadingHold); break;
+    case event::kGpsHeadingHoldOn:
+      EngageLateral(var::kApHeadingHold);
+      break;
     case event::kHeadingHoldOff:
-    case event::kGpsHeadingHoldOff: Set(var::kApHeadingHold, 0.0); break;
+    case event::kGpsHeadingHoldOff:
+      Set(var::kApHeadingHold, 0.0);
+      break;
     case event::kAltitudeHoldOn:
-    case event::kGpsAltitudeHoldOn: Engage(var::kApAltitudeHold); break;
-    case event::kAltitudeHoldOff: Set(var::kApAltitudeHold, 0.0); break;
-    case event::kWingLevelerOn: EngageLateral(var::kApWingLeveler); break;
-    case event::kWingLevelerOff: Set(var::kApWingLeveler, 0.0); break;
-    case event::kNavHoldOn: EngageLateral(var::kApNavHold); break;
-    case event::kNavHoldOff: Set(var::kApNavHold, 0.0); break;
-    case event::kApproachHoldOn: EngageLateral(var::kApApproachHold); break;
-    case event::kApproachHoldOff: Set(var::kApApproachHold, 0.0); break;
-    case event::kLocalizerHoldOn: EngageLateral(var::kApLocalizerHold); break;
-    case event::kLocalizerHoldOff: Set(var::kApLocalizerHold, 0.0); break;
-    case event::kBackCourseHoldOn: EngageLateral(var::kApBackCourseHold); break;
-    case event::kBackCourseHoldOff: Set(var::kApBackCourseHold, 0.0); break;
-    case event::kAirspeedHoldOn: EngageSpeed(var::kApAirspeedHold); break;
-    case event::kAirspeedHoldOff: Set(var::kApAirspeedHold, 0.0); break;
-    case event::kMachHoldOn: EngageSpeed(var::kApMachHold); break;
-    case event::kMachHoldOff: Set(var::kApMachHold, 0.0); break;
-    case event::kYawDamperOn: Set(var::kApYawDamper, 1.0); break;
-    case event::kYawDamperOff: Set(var::kApYawDamper, 0.0); break;
+    case event::kGpsAltitudeHoldOn:
+      Engage(var::kApAltitudeHold);
+      break;
+    case event::kAltitudeHoldOff:
+      Set(var::kApAltitudeHold, 0.0);
+      break;
+    case event::kWingLevelerOn:
+      EngageLateral(var::kApWingLeveler);
+      break;
+    case event::kWingLevelerOff:
+      Set(var::kApWingLeveler, 0.0);
+      break;
+    case event::kNavHoldOn:
+      EngageLateral(var::kApNavHold);
+      break;
+    case event::kNavHoldOff:
+      Set(var::kApNavHold, 0.0);
+      break;
+    case event::kApproachHoldOn:
+      EngageLateral(var::kApApproachHold);
+      break;
+    case event::kApproachHoldOff:
+      Set(var::kApApproachHold, 0.0);
+      break;
+    case event::kLocalizerHoldOn:
+      EngageLateral(var::kApLocalizerHold);
+      break;
+    case event::kLocalizerHoldOff:
+      Set(var::kApLocalizerHold, 0.0);
+      break;
+    case event::kBackCourseHoldOn:
+      EngageLateral(var::kApBackCourseHold);
+      break;
+    case event::kBackCourseHoldOff:
+      Set(var::kApBackCourseHold, 0.0);
+      break;
+    case event::kAirspeedHoldOn:
+      EngageSpeed(var::kApAirspeedHold);
+      break;
+    case event::kAirspeedHoldOff:
+      Set(var::kApAirspeedHold, 0.0);
+      break;
+    case event::kMachHoldOn:
+      EngageSpeed(var::kApMachHold);
+      break;
+    case event::kMachHoldOff:
+      Set(var::kApMachHold, 0.0);
+      break;
+    case event::kYawDamperOn:
+      Set(var::kApYawDamper, 1.0);
+      break;
+    case event::kYawDamperOff:
+      Set(var::kApYawDamper, 0.0);
+      break;
     // Disarming the autothrottle disconnects it: the speed holds drop.
     case event::kToggleAutothrottleArm:
       Toggle(var::kAutothrottleArm);
@@ -117,33 +164,66 @@ void SimState::ApplyEvent(uint32_t id, int32_t value) {
       break;
 
     // Targets step.
-    case event::kHeadingTargetUp: StepHeading(var::kApHeadingTarget, 1); break;
-    case event::kHeadingTargetDown: StepHeading(var::kApHeadingTarget, -1); break;
-    case event::kCourseUp: StepHeading(var::kSelectedCourse, 1); break;
-    case event::kCourseDown: StepHeading(var::kSelectedCourse, -1); break;
-    case event::kAltitudeTargetUp: StepTarget(var::kApAltitudeTarget, 100, 0, 99900); break;
-    case event::kAltitudeTargetDown: StepTarget(var::kApAltitudeTarget, -100, 0, 99900); break;
+    case event::kHeadingTargetUp:
+      StepHeading(var::kApHeadingTarget, 1);
+      break;
+    case event::kHeadingTargetDown:
+      StepHeading(var::kApHeadingTarget, -1);
+      break;
+    case event::kCourseUp:
+      StepHeading(var::kSelectedCourse, 1);
+      break;
+    case event::kCourseDown:
+      StepHeading(var::kSelectedCourse, -1);
+      break;
+    case event::kAltitudeTargetUp:
+      StepTarget(var::kApAltitudeTarget, 100, 0, 99900);
+      break;
+    case event::kAltitudeTargetDown:
+      StepTarget(var::kApAltitudeTarget, -100, 0, 99900);
+      break;
     case event::kVerticalSpeedTargetUp:
       StepTarget(var::kApVerticalSpeedTarget, 100, -9900, 9900);
       break;
     case event::kVerticalSpeedTargetDown:
       StepTarget(var::kApVerticalSpeedTarget, -100, -9900, 9900);
       break;
-    case event::kAirspeedTargetUp: StepTarget(var::kApAirspeedTarget, 1, 0, 999); break;
-    case event::kAirspeedTargetDown: StepTarget(var::kApAirspeedTarget, -1, 0, 999); break;
+    case event::kAirspeedTargetUp:
+      StepTarget(var::kApAirspeedTarget, 1, 0, 999);
+      break;
+    case event::kAirspeedTargetDown:
+      StepTarget(var::kApAirspeedTarget, -1, 0, 999);
+      break;
     // The Mach target steps in hundredths.
-    case event::kMachTargetUp: StepTarget(var::kApMachTarget, 0.01, 0, 9.99); break;
-    case event::kMachTargetDown: StepTarget(var::kApMachTarget, -0.01, 0, 9.99); break;
+    case event::kMachTargetUp:
+      StepTarget(var::kApMachTarget, 0.01, 0, 9.99);
+      break;
+    case event::kMachTargetDown:
+      StepTarget(var::kApMachTarget, -0.01, 0, 9.99);
+      break;
 
     // Settings set.
-    case event::kApHeadingSet: Set(var::kApHeadingTarget, ((value % 360) + 360) % 360); break;
-    case event::kApAltitudeSet: Set(var::kApAltitudeTarget, value); break;
-    case event::kApVerticalSpeedSet: Set(var::kApVerticalSpeedTarget, value); break;
+    case event::kApHeadingSet:
+      Set(var::kApHeadingTarget, ((value % 360) + 360) % 360);
+      break;
+    case event::kApAltitudeSet:
+      Set(var::kApAltitudeTarget, value);
+      break;
+    case event::kApVerticalSpeedSet:
+      Set(var::kApVerticalSpeedTarget, value);
+      break;
 
-    case event::kCoordinationPosition0: coordination_position = 0; break;
-    case event::kCoordinationPosition1: coordination_position = 1; break;
-    case event::kDeploySpoilers: ++spoiler_deployments; break;
-    default: break;
+    case event::kCoordinationPosition0:
+      coordination_position = 0;
+      break;
+    case event::kCoordinationPosition1:
+      coordination_position = 1;
+      break;
+    case event::kDeploySpoilers:
+      ++spoiler_deployments;
+      break;
+    default:
+      break;
   }
 }
 

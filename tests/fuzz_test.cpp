@@ -17,7 +17,6 @@
 
 namespace {
 
-
 std::string Faulty() { return std::string(SAMPLES_DIR) + "/faulty/Faulty.gau"; }
 
 std::string Describe(const bench::FuzzResult& r) {

@@ -158,7 +158,10 @@ std::string Format(double latDeg, double lonDeg) {
 double Dms(double d, double m, double s) { return d + m / 60 + s / 3600; }
 
 TEST(GpsFormatTest, PositionsPrintByteForByte) {
-  EXPECT_EQ(Format(Dms(35, 30, 30.5), -Dms(139, 45, 15.5)), "N 35\xB0" "30'30\" W139\xB0" "45'15\"");
+  EXPECT_EQ(Format(Dms(35, 30, 30.5), -Dms(139, 45, 15.5)),
+            "N 35\xB0"
+            "30'30\" W139\xB0"
+            "45'15\"");
   EXPECT_EQ(Format(-Dms(5, 5, 5.5), Dms(5, 5, 5.5)), "S  5\xB0 5' 5\" E  5\xB0 5' 5\"");
   // A position on a whole minute keeps its minute.
   EXPECT_EQ(Format(47, -122), "N 47\xB0 0' 0\" W122\xB0 0' 0\"");

@@ -201,7 +201,6 @@ class GpsScreenTest : public GaugeTest {
     Frames(13);
   }
 
-
   const ImageRecord& Screen() {
     auto* e = reinterpret_cast<StaticImageElement*>(Element(kScreenElement).element);
     return *e->image;

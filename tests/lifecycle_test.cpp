@@ -5,9 +5,8 @@
 // promise about its records and its cursor.
 // The memory counters come from kernel32 (K32GetProcessMemoryInfo).
 #define PSAPI_VERSION 2
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -19,7 +18,6 @@
 #include "host.h"
 
 namespace {
-
 
 struct Usage {
   DWORD handles = 0, gdi = 0, user = 0;

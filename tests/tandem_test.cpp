@@ -24,8 +24,8 @@ TEST_F(TandemTest, StartsUpAndEachClickFlipsAndSendsTheNewPosition) {
   Frames();
   EXPECT_EQ(Picture(kSwitch), 1);
   using P = std::pair<uint32_t, int32_t>;
-  EXPECT_EQ(ModuleEvents(),
-            (std::vector<P>{{event::kCoordinationPosition0, 0}, {event::kCoordinationPosition1, 0}}));
+  EXPECT_EQ(ModuleEvents(), (std::vector<P>{{event::kCoordinationPosition0, 0},
+                                            {event::kCoordinationPosition1, 0}}));
 }
 
 TEST_F(TandemTest, ClicksOutsideTheSwitchDoNothing) {

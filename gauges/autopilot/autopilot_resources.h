@@ -3,9 +3,9 @@
 #define kBmpBackground 0x1000
 #define kBmpRSwitchOff 0x2500  // picture 0: slider at the bottom
 #define kBmpRSwitchCmd 0x2503  // picture 1: slider at the top
-#define kBmpLeverDown 0x2510  // picture 0: toggle lever down (off)
-#define kBmpLeverUp 0x2513  // picture 1: toggle lever up (on)
-#define kBmpModeOff 0x2520  // NAV/APR/LOC/BC selector, pictures 0 to 4
+#define kBmpLeverDown 0x2510   // picture 0: toggle lever down (off)
+#define kBmpLeverUp 0x2513     // picture 1: toggle lever up (on)
+#define kBmpModeOff 0x2520     // NAV/APR/LOC/BC selector, pictures 0 to 4
 #define kBmpModeNav 0x2523
 #define kBmpModeApr 0x2526
 #define kBmpModeLoc 0x2529

@@ -11,9 +11,9 @@
 // Exchanged by address with the companion library: a fixed 120-byte layout,
 // little-endian, doubles in IEEE format, 32-bit fields signed.
 struct GpsRecord {
-  char ident[6];  // at most 5 characters and a zero
-  char name[26];  // a cleared record holds 24 blanks and a zero
-  double latitude;  // simulator latitude units
+  char ident[6];     // at most 5 characters and a zero
+  char name[26];     // a cleared record holds 24 blanks and a zero
+  double latitude;   // simulator latitude units
   double longitude;  // simulator longitude units
   int32_t coupleDirect;
   int32_t altHoldDirect;
@@ -100,8 +100,7 @@ struct LegResult {
   double distanceNm;
   double bearing;
 };
-LegResult LegDistanceBearing(double lat1, double lon1, double lat2, double lon2,
-                             double variation);
+LegResult LegDistanceBearing(double lat1, double lon1, double lat2, double lon2, double variation);
 double SpeedEstimate();
 double TurnRadius();
 void UpdateLeg();

@@ -84,9 +84,8 @@ LegResult LegDistanceBearing(double lat1, double lon1, double lat2, double lon2,
 
   // Coincident points leave no direction: the bearing is taken as north.
   const double sinSigma = sin(sigma);
-  const double q = sinSigma == 0.0
-                       ? 1.0
-                       : ClampUnit((cosC2 * sinC1 - sinC2 * cosC1 * cosDelta) / sinSigma);
+  const double q =
+      sinSigma == 0.0 ? 1.0 : ClampUnit((cosC2 * sinC1 - sinC2 * cosC1 * cosDelta) / sinSigma);
   double beta = acos(q) * 180.0 / kPiShort;  // 0 to 180
 
   if (lambda1 > lambda2) beta = 359.4 - beta;

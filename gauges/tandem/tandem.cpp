@@ -28,11 +28,11 @@ int32_t GAUGE_CALL SwitchClick(uint32_t, uint32_t) {
 }
 
 // Element tree: the background and its one child, the switch.
-IconElement switch_icon = gauge::Icon(kBmpSwitchDown, 13, 19, &gauge_header, nullptr, nullptr,
-                                      0x3, 0, SwitchPicture, 2);
+IconElement switch_icon =
+    gauge::Icon(kBmpSwitchDown, 13, 19, &gauge_header, nullptr, nullptr, 0x3, 0, SwitchPicture, 2);
 ElementHeader* background_children[] = {&switch_icon.header, nullptr};
-StaticImageElement background = gauge::StaticImage(kBmpBackground, 0, 0, &gauge_header,
-                                                   background_children, nullptr, 0x5);
+StaticImageElement background =
+    gauge::StaticImage(kBmpBackground, 0, 0, &gauge_header, background_children, nullptr, 0x5);
 ElementHeader* element_list[] = {&background.header};
 
 MouseRect mouse_rects[] = {
