@@ -292,7 +292,6 @@ std::string Host::DescribeAddress(uintptr_t address) const {
 double Host::CallModule(const char* what, void* fn, std::initializer_list<uint32_t> args,
                         bool returns_double, uint32_t* eax) {
   if (!fn) return 0.0;
-  std::vector<uint32_t> words(args);
   double st0 = 0.0;
   InstallFaultHandlers();
   SetModuleRange(module_);
@@ -310,7 +309,8 @@ double Host::CallModule(const char* what, void* fn, std::initializer_list<uint32
     return 0.0;
   }
   g_trap = &trap;
-  int imbalance = bench_call_stdcall(fn, words.data(), static_cast<uint32_t>(words.size()), eax,
+  // The caller's argument list lives until its call expression ends: no copy.
+  int imbalance = bench_call_stdcall(fn, args.begin(), static_cast<uint32_t>(args.size()), eax,
                                      returns_double ? &st0 : nullptr);
   g_trap = trap.outer;
   if (imbalance != 0)
