@@ -7,6 +7,15 @@
 
 namespace bench {
 
+namespace {
+// Heading, wing leveler, NAV, approach, localizer and back course steer the
+// same ailerons; IAS and Mach drive the same throttles.
+constexpr uint32_t kLateralHolds[] = {var::kApHeadingHold,   var::kApWingLeveler,
+                                      var::kApNavHold,       var::kApApproachHold,
+                                      var::kApLocalizerHold, var::kApBackCourseHold};
+constexpr uint32_t kSpeedHolds[] = {var::kApAirspeedHold, var::kApMachHold};
+}  // namespace
+
 SimState::SimState() {
   for (uint32_t id : catalogue::kVariables) vars_[id] = 0.0;
 }
@@ -20,6 +29,11 @@ void SimState::Set(uint32_t id, double value) { vars_[id] = value; }
 
 void SimState::Toggle(uint32_t id) { Set(id, gauge::ReadsZero(Get(id)) ? 1.0 : 0.0); }
 
+template <size_t N>
+void SimState::Release(const uint32_t (&holds)[N]) {
+  for (uint32_t hold : holds) Set(hold, 0.0);
+}
+
 void SimState::Engage(uint32_t id) {
   if (gauge::ReadsOne(Get(var::kApMaster))) Set(id, 1.0);
 }
@@ -28,9 +42,7 @@ void SimState::Engage(uint32_t id) {
 // same ailerons: engaging one releases the others.
 void SimState::EngageLateral(uint32_t id) {
   if (!gauge::ReadsOne(Get(var::kApMaster))) return;
-  for (uint32_t lateral : {var::kApHeadingHold, var::kApWingLeveler, var::kApNavHold,
-                           var::kApApproachHold, var::kApLocalizerHold, var::kApBackCourseHold})
-    Set(lateral, 0.0);
+  Release(kLateralHolds);
   Set(id, 1.0);
 }
 
@@ -38,8 +50,7 @@ void SimState::EngageLateral(uint32_t id) {
 // and the autothrottle armed, and IAS and Mach replace each other.
 void SimState::EngageSpeed(uint32_t id) {
   if (!gauge::ReadsOne(Get(var::kApMaster)) || !gauge::ReadsOne(Get(var::kAutothrottleArm))) return;
-  Set(var::kApAirspeedHold, 0.0);
-  Set(var::kApMachHold, 0.0);
+  Release(kSpeedHolds);
   Set(id, 1.0);
 }
 
@@ -84,10 +95,9 @@ void SimState::ApplyEvent(uint32_t id, int32_t value) {
       break;
     case event::kApOff:
       Set(var::kApMaster, 0.0);
-      for (uint32_t hold : {var::kApWingLeveler, var::kApNavHold, var::kApHeadingHold,
-                            var::kApAltitudeHold, var::kApApproachHold, var::kApLocalizerHold,
-                            var::kApBackCourseHold, var::kApAirspeedHold, var::kApMachHold})
-        Set(hold, 0.0);
+      Release(kLateralHolds);
+      Release(kSpeedHolds);
+      Set(var::kApAltitudeHold, 0.0);
       break;
 
     // Holds engage only with the master on; they release at any time.
@@ -157,10 +167,7 @@ void SimState::ApplyEvent(uint32_t id, int32_t value) {
     // Disarming the autothrottle disconnects it: the speed holds drop.
     case event::kToggleAutothrottleArm:
       Toggle(var::kAutothrottleArm);
-      if (gauge::ReadsZero(Get(var::kAutothrottleArm))) {
-        Set(var::kApAirspeedHold, 0.0);
-        Set(var::kApMachHold, 0.0);
-      }
+      if (gauge::ReadsZero(Get(var::kAutothrottleArm))) Release(kSpeedHolds);
       break;
 
     // Targets step.

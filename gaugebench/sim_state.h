@@ -25,6 +25,8 @@ class SimState {
 
  private:
   void Toggle(uint32_t id);
+  template <size_t N>
+  void Release(const uint32_t (&holds)[N]);
   // A hold engages only while the autopilot master reads 1.
   void Engage(uint32_t id);
   void EngageLateral(uint32_t id);
